@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cairo.h>
+
+#include <string>
+
+#include "Canvas.h"
+
+namespace pelmora {
+
+// Draws the view's operations on a Cairo context. The view's y axis grows
+// upwards from the lower left; Cairo's grows downwards, so every coordinate
+// is flipped against the height given to target(). Text stays upright, its
+// lower-left corner at the given point, laid out with Pango.
+class CairoCanvas : public Canvas {
+public:
+    CairoCanvas();
+    ~CairoCanvas() override;
+    CairoCanvas(const CairoCanvas&) = delete;
+    CairoCanvas& operator=(const CairoCanvas&) = delete;
+
+    // Draw on `cr` from now on (not owned), with `height` the view's height in
+    // the context's user units. Call again for every new context or size.
+    void target(cairo_t* cr, double height);
+
+    void setColor(const Color& color) override;
+    void fillRect(const Rect& rect) override;
+    void setDefaultLineWidth(double width) override;
+    void strokeLine(Point from, Point to) override;
+    void fillOval(const Rect& rect) override;
+    void strokeOval(const Rect& rect) override;
+    void drawText(const std::string& text, Point at, const TextAttributes& attributes) override;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+}  // namespace pelmora

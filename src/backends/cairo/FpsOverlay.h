@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cairo.h>
+
+#include <chrono>
+
+namespace pelmora {
+
+// The frames-per-second and load read-out that hosts draw over the view's
+// frame when asked for --fps, as XScreenSaver's -fps does. Load is the share
+// of each frame interval spent working.
+class FpsOverlay {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit FpsOverlay(double intervalSeconds);
+
+    // Bracket the work of each frame (the view's frame step and the overlay).
+    void frameStarted(Clock::time_point now);
+    void frameFinished(Clock::time_point now);
+
+    double framesPerSecond() const;
+    double load() const;  // 0.0 to 1.0 and above when frames overrun
+
+    // Draws the read-out in the lower-left corner of a `width` x `height`
+    // surface in Cairo's own (top-down) coordinates.
+    void draw(cairo_t* cr, double width, double height) const;
+
+private:
+    double interval_;
+    Clock::time_point windowStart_{};
+    Clock::time_point frameStart_{};
+    Clock::duration busy_{};
+    int framesInWindow_ = 0;
+    double fps_ = 0.0;
+    double load_ = 0.0;
+};
+
+}  // namespace pelmora
