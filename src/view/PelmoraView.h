@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "Canvas.h"
 #include "FramePhysics.h"
 #include "Geometry.h"
+#include "SettingsStore.h"
 #include "SheetHost.h"
 #include "Vekthing.h"
 #include "ViewHost.h"
@@ -50,6 +52,7 @@ public:
 
     // Read access for hosts, the trace and tests.
     const std::vector<Vekthing>& thingArray() const { return thingArray_; }
+    std::vector<Vekthing>& thingArray() { return thingArray_; }
     std::int32_t numberOfThings() const { return numberOfThings_; }
     std::int32_t chargeRange() const { return chargeRange_; }
     std::int32_t backgroundCounter() const { return backgroundCounter_; }
@@ -72,6 +75,27 @@ public:
     const std::string& lastSaveError() const { return lastSaveError_; }
 
 private:
+    struct DrawingValues {
+        float fieldLineScale = 0.0F;
+        std::int32_t quarterRadius = 0;
+        std::int32_t halfRadius = 0;
+        std::int32_t outsideOffset = 0;
+    };
+
+    void loadSettings();
+    void saveSettings(SettingsStore& store);
+    Color labelColor() const;
+    void populate();
+    PhysicsSettings physicsSettings() const;
+    void paintBackground();
+    DrawingValues drawingValues() const;
+    void drawThing(std::int32_t index, const DrawingValues& drawing);
+    void drawFieldLine(const Vekthing& thing, std::int32_t charge, float fieldX, float fieldY, float fieldLineScale);
+    void drawLabel(const Vekthing& thing, std::int32_t charge, const DrawingValues& drawing);
+    void fillControls();
+    void readControls();
+    std::unique_ptr<SheetControl>* controlOutlet(std::string_view outlet);
+
     // Host state that the platform's base view would hold.
     Rect bounds_;
     bool isPreview_ = false;

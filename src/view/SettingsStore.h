@@ -36,7 +36,9 @@ public:
     virtual std::string lastError() const { return {}; }
 };
 
-// Opens the store of a module by name.
+// Opens the store of a module by name. Never yields null: a store that
+// cannot be read yields its registered defaults, and one that cannot be
+// written reports so from synchronize().
 class SettingsStores {
 public:
     virtual ~SettingsStores() = default;
