@@ -1,0 +1,109 @@
+#include "HackSession.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ViewHost.h"
+
+namespace pelmora {
+
+using Clock = FramePacer::Clock;
+
+HackSession::HackSession(Display* display, Window window, const XWindowAttributes& attributes,
+                         SettingsStores& stores, const std::string& moduleName, bool showFps)
+    : display_(display),
+      window_(window),
+      size_{attributes.width, attributes.height},
+      view_(boundsOf(size_), false, ViewHost{stores, moduleName, canvas_, sheets_}),
+      buffer_(display, attributes.root, attributes.visual, attributes.depth, size_.width, size_.height),
+      pacer_(view_.animationTimeInterval()) {
+    if (showFps) {
+        overlay_.emplace(view_.animationTimeInterval());
+    }
+}
+
+int HackSession::run(SignalWatch& signals) {
+    for (;;) {
+        if (!readEvents()) {
+            std::fprintf(stderr, "pelmora: the window 0x%lx was destroyed; stopping\n", window_);
+            return EXIT_SUCCESS;
+        }
+        if (signals.takeSignal() != 0) {
+            return EXIT_SUCCESS;
+        }
+        const Clock::time_point now = Clock::now();
+        if (pacer_.takeFrameIfDue(now)) {
+            drawFrame(now);
+        }
+        waitForWork(signals.fd());
+    }
+}
+
+Rect HackSession::boundsOf(Size size) {
+    return {0.0, 0.0, static_cast<double>(size.width), static_cast<double>(size.height)};
+}
+
+bool HackSession::readEvents() {
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == DestroyNotify && event.xdestroywindow.window == window_) {
+            return false;
+        }
+        if (event.type == ConfigureNotify && event.xconfigure.window == window_) {
+            size_ = Size{event.xconfigure.width, event.xconfigure.height};
+        }
+    }
+    return true;
+}
+
+// Sleeps until the next frame is due, an X event comes in or a signal
+// arrives, whichever is first.
+void HackSession::waitForWork(int signalFd) const {
+    // Events that XSync already read sit in Xlib's queue, not on the socket.
+    if (XEventsQueued(display_, QueuedAlready) > 0) {
+        return;
+    }
+    const auto remaining = std::chrono::duration_cast<std::chrono::nanoseconds>(pacer_.nextDeadline() - Clock::now());
+    if (remaining.count() <= 0) {
+        return;
+    }
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
+    timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
+    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalFd, POLLIN, 0}};
+    // An interruption (SIGCONT after a stop) needs no handling: the loop
+    // looks at everything again anyway.
+    ppoll(fds, 2, &timeout, nullptr);
+}
+
+void HackSession::drawFrame(Clock::time_point now) {
+    // A resize takes effect here, at the start of a frame, so that no frame
+    // is drawn with two sizes.
+    if (!(size_ == Size{buffer_.width(), buffer_.height()})) {
+        view_.setBounds(boundsOf(size_));
+        buffer_.resize(size_.width, size_.height);
+    }
+    if (overlay_) {
+        overlay_->frameStarted(now);
+    }
+    cairo_t* cr = buffer_.beginFrame();
+    canvas_.target(cr, static_cast<double>(size_.height));
+    view_.animateOneFrame();
+    if (overlay_) {
+        overlay_->draw(cr, static_cast<double>(size_.width), static_cast<double>(size_.height));
+    }
+    cairo_destroy(cr);
+    buffer_.present(window_);
+    // Waiting for the server keeps a slow one from piling up frames, and
+    // brings in this frame's events and errors.
+    XSync(display_, False);
+    if (overlay_) {
+        overlay_->frameFinished(Clock::now());
+    }
+}
+
+}  // namespace pelmora

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <optional>
+#include <string>
+
+#include "BackBuffer.h"
+#include "CairoCanvas.h"
+#include "FpsOverlay.h"
+#include "FramePacer.h"
+#include "NoSheetHost.h"
+#include "PelmoraView.h"
+#include "SettingsStore.h"
+#include "SignalWatch.h"
+
+namespace pelmora {
+
+// One run of the hack on a window that exists: the view made with the
+// window's size, its back buffer on the window's visual, and the frame loop.
+class HackSession {
+public:
+    HackSession(Display* display, Window window, const XWindowAttributes& attributes, SettingsStores& stores,
+                const std::string& moduleName, bool showFps);
+
+    // Draws a frame whenever one is due until a signal arrives or the window
+    // is destroyed; both end the run normally. Returns the exit status.
+    int run(SignalWatch& signals);
+
+private:
+    struct Size {
+        int width = 0;
+        int height = 0;
+        friend bool operator==(const Size&, const Size&) = default;
+    };
+
+    static Rect boundsOf(Size size);
+    // Reads every queued event; false once the window has been destroyed.
+    bool readEvents();
+    void waitForWork(int signalFd) const;
+    void drawFrame(FramePacer::Clock::time_point now);
+
+    Display* display_;
+    Window window_;
+    Size size_;
+    CairoCanvas canvas_;
+    NoSheetHost sheets_;
+    PelmoraView view_;
+    BackBuffer buffer_;
+    FramePacer pacer_;
+    std::optional<FpsOverlay> overlay_;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "SettingsStore.h"
+
+namespace pelmora {
+
+// Pelmora as an XScreenSaver / xsecurelock hack: one view drawn into a window
+// that the screen locker owns (or the root window), never a window of its
+// own, paced at the view's interval until a signal arrives or the window goes.
+class X11Hack {
+public:
+    X11Hack(SettingsStores& stores, std::string moduleName, bool showFps);
+
+    // Draws into the window `windowId`, or the root window when empty.
+    // Returns the exit status: 0 after SIGTERM, SIGINT, SIGHUP or the
+    // window's destruction; 1 with a one-line message when the display or
+    // the window cannot be used.
+    int run(std::optional<std::uint64_t> windowId);
+
+private:
+    SettingsStores& stores_;
+    std::string moduleName_;
+    bool showFps_;
+};
+
+}  // namespace pelmora
