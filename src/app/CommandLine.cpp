@@ -1,0 +1,316 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "ArgumentDomainStores.h"
+#include "KeyFileStores.h"
+#include "SettingText.h"
+#include "SettingsSchema.h"
+
+namespace pelmora {
+
+namespace {
+
+constexpr std::int32_t kLargestSide = 16384;
+constexpr std::int32_t kLargestFrameCount = 100000000;
+
+// Which options each mode accepts; checked after the whole line is read so
+// that the message can name the mode.
+const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
+    static const std::map<ProgramMode, std::set<std::string>> table = {
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
+        {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
+        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
+    };
+    return table;
+}
+
+const char* modeName(ProgramMode mode) {
+    switch (mode) {
+        case ProgramMode::Window: return "the window";
+        case ProgramMode::Hack: return "--root";
+        case ProgramMode::Trace: return "trace";
+        case ProgramMode::Record: return "record";
+        case ProgramMode::Help: return "--help";
+        case ProgramMode::Version: return "--version";
+    }
+    return "";
+}
+
+bool takesValue(const std::string& name) {
+    return name == "module-name" || name == "window-id" || name == "frames" || name == "size" ||
+           name == "seed" || name == "output";
+}
+
+template <typename Integer>
+std::optional<Integer> wholeNumber(const std::string& text, int base = 10) {
+    Integer value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+    CommandLine::Result run(const std::optional<std::string>& xscreensaverWindow) {
+        std::size_t next = 0;
+        if (!args_.empty() && (args_[0] == "trace" || args_[0] == "record")) {
+            result_.options.mode = args_[0] == "trace" ? ProgramMode::Trace : ProgramMode::Record;
+            next = 1;
+        }
+        while (next < args_.size() && result_.error.empty()) {
+            next = readArgument(next);
+        }
+        if (result_.error.empty()) {
+            settleMode(xscreensaverWindow);
+        }
+        if (result_.error.empty()) {
+            checkModeOptions();
+        }
+        if (result_.error.empty()) {
+            applyDefaults();
+        }
+        if (result_.error.empty()) {
+            result_.error = ArgumentDomainStores::validate(result_.options.domain);
+        }
+        return result_;
+    }
+
+private:
+    std::size_t readArgument(std::size_t index) {
+        const std::string& arg = args_[index];
+        if (arg.size() < 2 || arg[0] != '-') {
+            fail("unexpected argument " + quoteForMessage(arg));
+            return index + 1;
+        }
+        std::string name = arg.substr(arg[1] == '-' ? 2 : 1);
+        std::optional<std::string> inlineValue;
+        if (const auto equals = name.find('='); equals != std::string::npos) {
+            inlineValue = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        if (findSettingKey(name) != nullptr || takesValue(name)) {
+            if (!inlineValue && index + 1 >= args_.size()) {
+                fail("option " + quoteForMessage(arg) + " needs a value");
+                return index + 1;
+            }
+            const std::string value = inlineValue ? *inlineValue : args_[index + 1];
+            takeValued(name, value);
+            return inlineValue ? index + 1 : index + 2;
+        }
+        if (inlineValue) {
+            fail("option --" + quoteForMessage(name) + " takes no value");
+            return index + 1;
+        }
+        takeFlag(name, arg);
+        return index + 1;
+    }
+
+    void takeFlag(const std::string& name, const std::string& arg) {
+        ProgramOptions& o = result_.options;
+        if (name == "help" || name == "h") {
+            o.mode = ProgramMode::Help;
+        } else if (name == "version") {
+            o.mode = ProgramMode::Version;
+        } else if (name == "fullscreen") {
+            o.fullscreen = true;
+        } else if (name == "preview") {
+            o.preview = true;
+        } else if (name == "fps") {
+            o.fps = true;
+        } else if (name == "root") {
+            o.root = true;
+        } else if (name == "draw") {
+            o.draw = true;
+        } else {
+            fail("unknown option " + quoteForMessage(arg));
+            return;
+        }
+        given_.insert(name);
+    }
+
+    void takeValued(const std::string& name, const std::string& value) {
+        ProgramOptions& o = result_.options;
+        if (findSettingKey(name) != nullptr) {
+            o.domain.emplace_back(name, value);
+            return;
+        }
+        given_.insert(name);
+        if (name == "module-name") {
+            std::string why;
+            if (!KeyFileStores::validModuleName(value, &why)) {
+                fail("--module-name " + quoteForMessage(value) + ": " + why);
+            }
+            o.moduleName = value;
+        } else if (name == "window-id") {
+            o.windowId = CommandLine::parseWindowId(value);
+            if (!o.windowId) {
+                fail("--window-id " + quoteForMessage(value) + " is not a window id (hex 0x... or decimal)");
+            }
+        } else if (name == "frames") {
+            const auto frames = wholeNumber<std::int32_t>(value);
+            if (!frames || *frames < 0 || *frames > kLargestFrameCount) {
+                fail("--frames " + quoteForMessage(value) + " is not a frame count from 0 to 100000000");
+            }
+            o.frames = frames.value_or(0);
+        } else if (name == "size") {
+            takeSize(value);
+        } else if (name == "seed") {
+            const auto seed = wholeNumber<unsigned>(value);
+            if (!seed) {
+                fail("--seed " + quoteForMessage(value) + " is not a whole number from 0 to 4294967295");
+            }
+            o.seed = seed;
+        } else if (name == "output") {
+            if (value.empty()) {
+                fail("--output needs a path");
+            }
+            o.output = value;
+        }
+    }
+
+    void takeSize(const std::string& value) {
+        const auto cross = value.find('x');
+        const auto width = cross == std::string::npos ? std::nullopt : wholeNumber<std::int32_t>(value.substr(0, cross));
+        const auto height =
+            cross == std::string::npos ? std::nullopt : wholeNumber<std::int32_t>(value.substr(cross + 1));
+        if (!width || !height) {
+            fail("--size " + quoteForMessage(value) + " is not WIDTHxHEIGHT, such as 800x600");
+        } else if (*width < 1 || *height < 1 || *width > kLargestSide || *height > kLargestSide) {
+            fail("--size " + quoteForMessage(value) + ": each side must be from 1 to 16384 pixels");
+        } else {
+            result_.options.width = *width;
+            result_.options.height = *height;
+        }
+    }
+
+    void settleMode(const std::optional<std::string>& xscreensaverWindow) {
+        ProgramOptions& o = result_.options;
+        if (o.mode != ProgramMode::Window) {
+            return;
+        }
+        const bool windowOptions = o.fullscreen || o.preview;
+        if (o.root || o.windowId) {
+            o.mode = ProgramMode::Hack;
+        } else if (xscreensaverWindow && !windowOptions) {
+            o.mode = ProgramMode::Hack;
+            o.root = true;
+        }
+    }
+
+    void checkModeOptions() {
+        const ProgramMode mode = result_.options.mode;
+        const auto allowed = optionsByMode().find(mode);
+        if (allowed == optionsByMode().end()) {
+            return;
+        }
+        for (const std::string& name : given_) {
+            if (allowed->second.count(name) == 0) {
+                fail("option --" + name + " does not apply to " + modeName(mode));
+                return;
+            }
+        }
+    }
+
+    void applyDefaults() {
+        ProgramOptions& o = result_.options;
+        const bool recording = o.mode == ProgramMode::Record;
+        if (given_.count("frames") == 0) {
+            o.frames = recording ? 600 : 10;
+        }
+        if (given_.count("size") == 0) {
+            o.width = recording ? 1280 : 800;
+            o.height = recording ? 720 : 600;
+        }
+        if (recording && o.output.empty()) {
+            o.output = "pelmora-frames";
+        }
+    }
+
+    void fail(std::string message) {
+        if (result_.error.empty()) {
+            result_.error = std::move(message);
+        }
+    }
+
+    const std::vector<std::string>& args_;
+    CommandLine::Result result_;
+    std::set<std::string> given_;
+};
+
+}  // namespace
+
+CommandLine::Result CommandLine::parse(const std::vector<std::string>& args,
+                                       const std::optional<std::string>& xscreensaverWindow) {
+    return Parser(args).run(xscreensaverWindow);
+}
+
+std::optional<std::uint64_t> CommandLine::parseWindowId(const std::string& text) {
+    std::optional<std::uint32_t> id;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        id = wholeNumber<std::uint32_t>(text.substr(2), 16);
+    } else {
+        id = wholeNumber<std::uint32_t>(text);
+    }
+    if (!id || *id == 0) {
+        return std::nullopt;
+    }
+    return *id;
+}
+
+std::string CommandLine::helpText() {
+    std::string text =
+        "Usage:\n"
+        "  pelmora [--fullscreen] [--preview] [--fps] [OPTIONS]   run in a window\n"
+        "  pelmora --root | --window-id ID [--fps] [OPTIONS]      run as an XScreenSaver or xsecurelock hack\n"
+        "  pelmora trace [--frames N] [--size WxH] [--seed S] [--draw] [OPTIONS]\n"
+        "  pelmora record [--frames N] [--size WxH] [--seed S] [--output PATH] [OPTIONS]\n"
+        "  pelmora --help | --version\n"
+        "\n"
+        "Window:\n"
+        "  --fullscreen       one full-screen window per monitor; any key, click or mouse move ends it\n"
+        "  --preview          create the view as a preview\n"
+        "  --fps              show frames per second and load over the picture\n"
+        "  keys: o options, F11 full screen, Escape or q quit\n"
+        "Hack:\n"
+        "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
+        "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
+        "trace (JSON Lines of every sphere after each frame, on standard output):\n"
+        "  --frames N         frames to run (default 10)\n"
+        "  --size WxH         bounds of the view (default 800x600)\n"
+        "  --seed S           seed the generator with S (default: its starting state)\n"
+        "  --draw             add every drawing operation of each frame\n"
+        "record (frames rendered without a display):\n"
+        "  --frames N         frames to render (default 600)\n"
+        "  --size WxH         picture size (default 1280x720)\n"
+        "  --seed S           seed the generator with S (default: from the clock)\n"
+        "  --output PATH      a folder for numbered PNG files (default pelmora-frames),\n"
+        "                     or a .mp4, .webm or .gif file encoded with ffmpeg\n"
+        "Every mode:\n"
+        "  --module-name NAME keep the settings under NAME (default pelmora)\n"
+        "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
+        "\n"
+        "Settings (KEY, default), kept in $XDG_CONFIG_HOME/pelmora/NAME.conf:\n";
+    for (const SettingKey& entry : kSettingKeys) {
+        text += "  ";
+        text += entry.key;
+        text.append(24 - entry.key.size(), ' ');
+        text += entry.defaultText;
+        text += "  (";
+        text += describeSettingType(entry.type);
+        text += ")\n";
+    }
+    text += "Options take one or two dashes alike (-fps is --fps).\n";
+    return text;
+}
+
+}  // namespace pelmora

@@ -1,1 +1,51 @@
-int main() { return 0; }
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "HackMode.h"
+#include "RecordCommand.h"
+#include "SettingsSetup.h"
+#include "TraceCommand.h"
+#include "WindowMode.h"
+
+#ifndef PELMORA_VERSION
+#define PELMORA_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+    using namespace pelmora;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const char* xscreensaverWindow = std::getenv("XSCREENSAVER_WINDOW");
+    const CommandLine::Result parsed =
+        CommandLine::parse(args, xscreensaverWindow != nullptr ? std::optional<std::string>(xscreensaverWindow)
+                                                               : std::nullopt);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "pelmora: %s\nTry 'pelmora --help' for the modes and options.\n", parsed.error.c_str());
+        return 2;
+    }
+    const ProgramOptions& options = parsed.options;
+    switch (options.mode) {
+        case ProgramMode::Help:
+            std::fputs(CommandLine::helpText().c_str(), stdout);
+            return 0;
+        case ProgramMode::Version:
+            std::printf("pelmora %s\n", PELMORA_VERSION);
+            return 0;
+        case ProgramMode::Trace: {
+            auto stores = makeSettingsStores(options);
+            return runTrace(options, *stores, stdout);
+        }
+        case ProgramMode::Record: {
+            auto stores = makeSettingsStores(options);
+            return runRecord(options, *stores);
+        }
+        case ProgramMode::Hack:
+            return runHackMode(options);
+        case ProgramMode::Window:
+            break;
+    }
+    return runWindowMode(options);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ProgramOptions.h"
+
+namespace pelmora {
+
+// Turns the program's arguments into ProgramOptions, or into a one-line
+// message saying what is wrong with them.
+class CommandLine {
+public:
+    struct Result {
+        ProgramOptions options;
+        std::string error;  // empty when the arguments are good
+    };
+
+    // `args` excludes the program name. `xscreensaverWindow` is the value of
+    // $XSCREENSAVER_WINDOW, which makes a bare `pelmora` a hack: xsecurelock
+    // starts its saver with no arguments at all.
+    static Result parse(const std::vector<std::string>& args, const std::optional<std::string>& xscreensaverWindow);
+
+    static std::string helpText();
+
+    // "0x1a00003" or "27262979"; nothing when it is neither or is 0.
+    static std::optional<std::uint64_t> parseWindowId(const std::string& text);
+};
+
+}  // namespace pelmora
