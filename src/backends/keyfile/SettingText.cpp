@@ -1,0 +1,164 @@
+#include "SettingText.h"
+
+#include <glib.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+namespace pelmora {
+namespace {
+
+std::string_view trimBlanks(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n\f\v";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+// from_chars takes no leading '+', which people do write.
+std::string_view dropPlusSign(std::string_view text) {
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
+        text.remove_prefix(1);
+    }
+    return text;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (g_ascii_tolower(a[i]) != g_ascii_tolower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// from_chars reports a float underflow and overflow alike; only overflow makes
+// the text something other than a float. The syntax is already known to be
+// valid here, and g_ascii_strtod ignores the locale.
+std::optional<float> underflowedZero(std::string_view text) {
+    const std::string copy(text);
+    const double wide = g_ascii_strtod(copy.c_str(), nullptr);
+    if (std::isfinite(wide) && std::fabs(wide) < 1.0) {
+        return std::signbit(wide) ? -0.0f : 0.0f;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<bool> parseBoolText(std::string_view text) {
+    text = trimBlanks(text);
+    if (equalsIgnoringCase(text, "YES") || equalsIgnoringCase(text, "true") || text == "1") {
+        return true;
+    }
+    if (equalsIgnoringCase(text, "NO") || equalsIgnoringCase(text, "false") || text == "0") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> parseIntegerText(std::string_view text) {
+    text = dropPlusSign(trimBlanks(text));
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc{} || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<float> parseFloatText(std::string_view text) {
+    text = dropPlusSign(trimBlanks(text));
+    float value = 0.0f;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (text.empty() || ptr != end) {
+        return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range) {
+        return underflowedZero(text);
+    }
+    if (ec != std::errc{} || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool parsesAs(SettingType type, std::string_view text) {
+    switch (type) {
+    case SettingType::Boolean:
+        return parseBoolText(text).has_value();
+    case SettingType::Float:
+        return parseFloatText(text).has_value();
+    case SettingType::Integer:
+        return parseIntegerText(text).has_value();
+    }
+    return false;
+}
+
+std::string formatBoolText(bool value) { return value ? "YES" : "NO"; }
+
+std::string formatIntegerText(std::int64_t value) {
+    std::array<char, 24> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+std::string formatFloatText(float value) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::string text(buffer.data(), result.ptr);
+    // "400" reads back the same as "400.0", but a person editing the file
+    // should still see that the value is a float.
+    if (text.find_first_not_of("-0123456789") == std::string::npos) {
+        text += ".0";
+    }
+    return text;
+}
+
+const char* describeSettingType(SettingType type) {
+    switch (type) {
+    case SettingType::Boolean:
+        return "a boolean (YES/NO, true/false or 1/0)";
+    case SettingType::Float:
+        return "a float (a finite decimal number within the 32-bit range)";
+    case SettingType::Integer:
+        return "an integer (a whole decimal number)";
+    }
+    return "a value";
+}
+
+std::string quoteForMessage(std::string_view text) {
+    constexpr std::size_t kLongest = 60;
+    std::string quoted = "\"";
+    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            std::array<char, 8> escape{};
+            std::snprintf(escape.data(), escape.size(), "\\x%02x", static_cast<unsigned>(byte));
+            quoted += escape.data();
+        } else if (byte == '"' || byte == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(byte);
+        } else {
+            quoted += static_cast<char>(byte);
+        }
+    }
+    if (text.size() > kLongest) {
+        quoted += "...";
+    }
+    quoted += '"';
+    return quoted;
+}
+
+}  // namespace pelmora

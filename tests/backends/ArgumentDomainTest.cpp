@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ArgumentDomainStores.h"
+#include "KeyFileStores.h"
+
+namespace pelmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ArgumentDomainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pelmora-arguments-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::unique_ptr<SettingsStores> saved() {
+        return std::make_unique<KeyFileStores>(folder_, [](const std::string&) {});
+    }
+    ArgumentDomainStores withArguments(SettingsDefaults arguments) {
+        return ArgumentDomainStores(saved(), std::move(arguments));
+    }
+    void save(std::string_view key, std::int64_t value) {
+        auto store = saved()->defaultsForModuleWithName("pelmora");
+        store->setInteger(value, key);
+        ASSERT_TRUE(store->synchronize());
+    }
+    std::string fileContents() {
+        std::ifstream in(folder_ / "pelmora.conf");
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(ArgumentDomainTest, GivenValuesWinOverSavedValuesAndDefaults) {
+    save("numberOfThings", 12);
+    auto stores = withArguments({{"numberOfThings", "3"},
+                                 {"fillSpheres", "NO"},
+                                 {"sphereRadii", "2.5"},
+                                 {"numberOfThings", "4"}});
+    auto store = stores.defaultsForModuleWithName("pelmora");
+    store->registerDefaults({{"numberOfThings", "40"}, {"fillSpheres", "YES"}, {"sphereRadii", "10.0"},
+                             {"chargeRange", "2"}});
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 4);  // the later pair wins
+    EXPECT_FALSE(store->boolForKey("fillSpheres"));
+    EXPECT_EQ(store->floatForKey("sphereRadii"), 2.5f);
+    EXPECT_EQ(store->integerForKey("chargeRange"), 2);
+}
+
+TEST_F(ArgumentDomainTest, GivenValuesAreNeverSavedButWritesStill) {
+    auto stores = withArguments({{"numberOfThings", "3"}, {"labelsEnabled", "YES"}});
+    auto store = stores.defaultsForModuleWithName("pelmora");
+    store->setInteger(20, "numberOfThings");
+    store->setInteger(5, "chargeRange");
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 3);
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+
+    const std::string contents = fileContents();
+    EXPECT_NE(contents.find("numberOfThings=20"), std::string::npos);
+    EXPECT_NE(contents.find("chargeRange=5"), std::string::npos);
+    EXPECT_EQ(contents.find("labelsEnabled"), std::string::npos);
+    EXPECT_EQ(saved()->defaultsForModuleWithName("pelmora")->integerForKey("numberOfThings"), 20);
+}
+
+TEST_F(ArgumentDomainTest, SaveFailuresComeThrough) {
+    ArgumentDomainStores stores(saved(), {{"numberOfThings", "3"}});
+    auto store = stores.defaultsForModuleWithName("a/b");
+    store->setInteger(1, "chargeRange");
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_NE(store->lastError().find("invalid module name"), std::string::npos);
+}
+
+TEST(ArgumentDomainValidation, AcceptsKnownKeysWithValuesOfTheirType) {
+    EXPECT_EQ(ArgumentDomainStores::validate({}), "");
+    EXPECT_EQ(ArgumentDomainStores::validate({{"numberOfThings", "-7"},
+                                              {"fillSpheres", "true"},
+                                              {"speedDivisor", "0"},
+                                              {"sphereRadii", "1e-3"}}),
+              "");
+}
+
+TEST(ArgumentDomainValidation, NamesTheUnknownKey) {
+    const std::string message = ArgumentDomainStores::validate({{"fillSpheres", "1"}, {"numberOfThing", "4"}});
+    EXPECT_NE(message.find("unknown setting \"numberOfThing\""), std::string::npos) << message;
+    EXPECT_NE(message.find("numberOfThings"), std::string::npos) << message;
+}
+
+TEST(ArgumentDomainValidation, NamesTheKeyAndTheValueOfTheWrongType) {
+    const struct {
+        const char* key;
+        const char* value;
+        const char* type;
+    } cases[] = {{"numberOfThings", "7.9", "integer"}, {"chargeRange", "abc", "integer"},
+                 {"sphereRadii", "nan", "float"},      {"speedDivisor", "1e39", "float"},
+                 {"labelsEnabled", "maybe", "boolean"}};
+    for (const auto& bad : cases) {
+        const std::string message = ArgumentDomainStores::validate({{bad.key, bad.value}});
+        EXPECT_NE(message.find(std::string("-") + bad.key), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("\"") + bad.value + "\""), std::string::npos) << message;
+        EXPECT_NE(message.find(bad.type), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace pelmora

@@ -1,0 +1,324 @@
+#include "KeyFileStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "KeyFileStores.h"
+#include "SettingsSchema.h"
+
+namespace pelmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+SettingsDefaults registeredDefaults() {
+    SettingsDefaults defaults;
+    for (const SettingKey& entry : kSettingKeys) {
+        defaults.emplace_back(std::string(entry.key), std::string(entry.defaultText));
+    }
+    return defaults;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+}
+
+class KeyFileStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pelmora-keyfile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        folder_ = root_ / "config" / "pelmora";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(root_ / "config", fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(root_, ignored);
+    }
+
+    KeyFileStores stores() {
+        return KeyFileStores(folder_, [this](const std::string& message) { warnings_.push_back(message); });
+    }
+    std::unique_ptr<SettingsStore> open(std::string_view module = "pelmora") {
+        auto store = stores().defaultsForModuleWithName(module);
+        store->registerDefaults(registeredDefaults());
+        return store;
+    }
+    fs::path file(std::string_view module = "pelmora") const { return folder_ / (std::string(module) + ".conf"); }
+    void writeSettings(const std::string& contents) {
+        fs::create_directories(folder_);
+        writeFile(file(), contents);
+    }
+
+    fs::path root_;
+    fs::path folder_;
+    std::vector<std::string> warnings_;
+};
+
+TEST_F(KeyFileStoreTest, NothingSavedReadsTheRegisteredDefaults) {
+    auto store = open();
+    EXPECT_EQ(store->floatForKey("localFieldDisplay"), 400.0f);
+    EXPECT_EQ(store->floatForKey("speedDivisor"), 50.0f);
+    EXPECT_TRUE(store->boolForKey("showLocalFields"));
+    EXPECT_FALSE(store->boolForKey("bouncingEnabled"));
+    EXPECT_FALSE(store->boolForKey("labelsEnabled"));
+    EXPECT_EQ(store->floatForKey("electricFieldStrength"), 2.0f);
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+    EXPECT_EQ(store->integerForKey("chargeRange"), 2);
+    EXPECT_TRUE(store->boolForKey("neutralCharges"));
+    EXPECT_TRUE(store->boolForKey("fillSpheres"));
+    EXPECT_EQ(store->floatForKey("sphereRadii"), 10.0f);
+    // A key with neither a saved value nor a default reads as zero.
+    EXPECT_FALSE(store->boolForKey("unheardOf"));
+    EXPECT_EQ(store->integerForKey("unheardOf"), 0);
+    EXPECT_TRUE(warnings_.empty());
+    // Reading never creates the file.
+    EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(KeyFileStoreTest, SavedValuesWinOverRegisteredDefaults) {
+    {
+        auto store = open();
+        store->setBool(false, "showLocalFields");
+        store->setFloat(0.0f, "speedDivisor");
+        ASSERT_TRUE(store->synchronize()) << store->lastError();
+    }
+    auto store = open();
+    store->registerDefaults({{"showLocalFields", "YES"}});
+    EXPECT_FALSE(store->boolForKey("showLocalFields"));
+    EXPECT_EQ(store->floatForKey("speedDivisor"), 0.0f);
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+}
+
+TEST_F(KeyFileStoreTest, EveryTypeRoundTripsExactly) {
+    const std::vector<float> floats = {-0.0f, std::numeric_limits<float>::denorm_min(), 1.17549421e-38f, 3.4e38f,
+                                       0.1f, -7.25f};
+    const std::vector<std::int64_t> integers = {0, -1, INT64_C(4294967301), std::numeric_limits<std::int64_t>::min(),
+                                                std::numeric_limits<std::int64_t>::max()};
+    {
+        auto store = open();
+        for (std::size_t i = 0; i < floats.size(); ++i) {
+            store->setFloat(floats[i], "f" + std::to_string(i));
+        }
+        for (std::size_t i = 0; i < integers.size(); ++i) {
+            store->setInteger(integers[i], "i" + std::to_string(i));
+        }
+        store->setBool(true, "yes");
+        store->setBool(false, "no");
+        ASSERT_TRUE(store->synchronize()) << store->lastError();
+    }
+    auto store = open();
+    for (std::size_t i = 0; i < floats.size(); ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(store->floatForKey("f" + std::to_string(i))),
+                  std::bit_cast<std::uint32_t>(floats[i]))
+            << floats[i];
+    }
+    for (std::size_t i = 0; i < integers.size(); ++i) {
+        EXPECT_EQ(store->integerForKey("i" + std::to_string(i)), integers[i]);
+    }
+    EXPECT_TRUE(store->boolForKey("yes"));
+    EXPECT_FALSE(store->boolForKey("no"));
+}
+
+TEST_F(KeyFileStoreTest, LargeIntegersReadWhole) {
+    // The store keeps 64 bits; 2^32 + 5 keeps low 32 bits 5 once the view narrows it.
+    writeSettings("[Settings]\nnumberOfThings=4294967301\n");
+    auto store = open();
+    const std::int64_t value = store->integerForKey("numberOfThings");
+    EXPECT_EQ(value, INT64_C(4294967301));
+    EXPECT_EQ(static_cast<std::uint32_t>(value), 5u);
+}
+
+TEST_F(KeyFileStoreTest, TheFileIsAPlainKeyFileThatKeepsWhatItDoesNotKnow) {
+    writeSettings("# my own notes\n[Settings]\n# speed I like\nspeedDivisor=80\ncustom=hello\n\n[Other]\nx=1\n");
+    auto store = open();
+    EXPECT_EQ(store->floatForKey("speedDivisor"), 80.0f);
+    store->setInteger(12, "numberOfThings");
+    store->setBool(true, "labelsEnabled");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    const std::string saved = readFile(file());
+    for (const char* kept : {"# my own notes", "# speed I like", "speedDivisor=80", "custom=hello", "[Other]", "x=1",
+                             "numberOfThings=12", "labelsEnabled=YES"}) {
+        EXPECT_NE(saved.find(kept), std::string::npos) << kept << " in\n" << saved;
+    }
+}
+
+TEST_F(KeyFileStoreTest, ModuleNamesKeepSeparateFiles) {
+    {
+        auto store = open("pelmora");
+        store->setInteger(7, "numberOfThings");
+        ASSERT_TRUE(store->synchronize());
+    }
+    EXPECT_EQ(open("other.host")->integerForKey("numberOfThings"), 40);
+    EXPECT_EQ(open("pelmora")->integerForKey("numberOfThings"), 7);
+}
+
+TEST_F(KeyFileStoreTest, UnsafeModuleNamesAreRefusedAndNothingIsWritten) {
+    for (const std::string& name : std::vector<std::string>{"", "../escape", "a/b", "..", ".", ".hidden", std::string("a\nb"),
+                                   std::string(300, 'm')}) {
+        std::string message;
+        EXPECT_FALSE(KeyFileStores::validModuleName(name, &message)) << name;
+        EXPECT_NE(message.find("invalid module name"), std::string::npos);
+        auto store = open(name);
+        EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+        store->setInteger(1, "numberOfThings");
+        EXPECT_EQ(store->integerForKey("numberOfThings"), 1);
+        EXPECT_FALSE(store->synchronize());
+        EXPECT_NE(store->lastError().find("invalid module name"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(root_ / "config"));
+    EXPECT_TRUE(KeyFileStores::validModuleName("org.jwz.xscreensaver", nullptr));
+}
+
+TEST_F(KeyFileStoreTest, ValuesNotOfTheirTypeReadAsDefaultsWithOneMessageEach) {
+    const std::string contents =
+        "[Settings]\nnumberOfThings=7.9\nchargeRange=abc\nsphereRadii=nan\nlocalFieldDisplay=1e39\n"
+        "speedDivisor=inf\nshowLocalFields=maybe\nelectricFieldStrength=3.5\n";
+    writeSettings(contents);
+    auto store = open();
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+        EXPECT_EQ(store->integerForKey("chargeRange"), 2);
+        EXPECT_EQ(store->floatForKey("sphereRadii"), 10.0f);
+        EXPECT_EQ(store->floatForKey("localFieldDisplay"), 400.0f);
+        EXPECT_EQ(store->floatForKey("speedDivisor"), 50.0f);
+        EXPECT_TRUE(store->boolForKey("showLocalFields"));
+        EXPECT_EQ(store->floatForKey("electricFieldStrength"), 3.5f);
+    }
+    ASSERT_EQ(warnings_.size(), 6u);
+    EXPECT_NE(warnings_[0].find(file().string()), std::string::npos);
+    EXPECT_NE(warnings_[0].find("numberOfThings"), std::string::npos);
+    EXPECT_NE(warnings_[0].find("\"7.9\""), std::string::npos);
+    EXPECT_NE(warnings_[0].find("\"40\""), std::string::npos);
+    for (const auto& warning : warnings_) {
+        EXPECT_EQ(warning.find('\n'), std::string::npos);
+    }
+    // Reading alone leaves the user's file exactly as it was.
+    EXPECT_TRUE(store->synchronize());
+    EXPECT_EQ(readFile(file()), contents);
+}
+
+TEST_F(KeyFileStoreTest, AFileThatIsNotAKeyFileIsKeptUntilASaveAndThenBackedUp) {
+    const std::string garbage = std::string("\x7f" "ELF\x01\x02 not settings\nat all = [\n");
+    writeSettings(garbage);
+    auto store = open();
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_NE(warnings_[0].find(file().string()), std::string::npos);
+    EXPECT_NE(warnings_[0].find(".bad"), std::string::npos);
+    EXPECT_EQ(warnings_[0].find('\n'), std::string::npos);
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+    EXPECT_TRUE(store->synchronize());
+    EXPECT_EQ(readFile(file()), garbage);
+
+    store->setInteger(9, "numberOfThings");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    EXPECT_EQ(readFile(folder_ / "pelmora.conf.bad"), garbage);
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 9);
+    // An older backup is never overwritten.
+    writeSettings(garbage + "second");
+    auto again = open();
+    again->setInteger(10, "numberOfThings");
+    ASSERT_TRUE(again->synchronize()) << again->lastError();
+    EXPECT_EQ(readFile(folder_ / "pelmora.conf.bad"), garbage);
+    EXPECT_EQ(readFile(folder_ / "pelmora.conf.bad.1"), garbage + "second");
+}
+
+TEST_F(KeyFileStoreTest, AFolderThatCannotBeCreatedFailsTheSaveButNotTheReads) {
+    fs::create_directories(root_);
+    writeFile(root_ / "config", "a regular file where the folder should be");
+    auto store = open();
+    store->setInteger(5, "numberOfThings");
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 5);
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_NE(store->lastError().find("cannot create the settings folder"), std::string::npos);
+    EXPECT_NE(store->lastError().find(folder_.string()), std::string::npos);
+}
+
+TEST_F(KeyFileStoreTest, PermissionProblemsAreReportedAndLoseNothing) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind root";
+    }
+    writeSettings("[Settings]\nnumberOfThings=12\n");
+    fs::permissions(file(), fs::perms::none);
+    auto unreadable = open();
+    EXPECT_EQ(unreadable->integerForKey("numberOfThings"), 40);
+    ASSERT_EQ(warnings_.size(), 1u);
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    auto store = open();
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 12);
+    store->setInteger(13, "numberOfThings");
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_NE(store->lastError().find(folder_.string()), std::string::npos);
+    fs::permissions(folder_, fs::perms::owner_all);
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 12);
+}
+
+TEST_F(KeyFileStoreTest, SavesReplaceTheFileAtomically) {
+    writeSettings("[Settings]\nnumberOfThings=12\n");
+    // What an interrupted save leaves behind: a temporary file beside the
+    // real one. It must not count.
+    writeFile(folder_ / "pelmora.conf.Ab12Cd", "[Settings]\nnumberOfThings=9");
+    std::ifstream reader(file());
+    struct stat before {};
+    ASSERT_EQ(::stat(file().c_str(), &before), 0);
+
+    auto store = open();
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 12);
+    store->setInteger(30, "numberOfThings");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    // A reader that opened the file before the save still sees the whole old file.
+    std::stringstream old;
+    old << reader.rdbuf();
+    EXPECT_EQ(old.str(), "[Settings]\nnumberOfThings=12\n");
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 30);
+    // The save leaves no temporary file of its own.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"pelmora.conf", "pelmora.conf.Ab12Cd"}));
+}
+
+TEST_F(KeyFileStoreTest, ALinkedSettingsFileStaysALink) {
+    fs::create_directories(folder_);
+    const fs::path real = root_ / "dotfiles.conf";
+    writeFile(real, "[Settings]\nchargeRange=3\n");
+    fs::create_symlink(real, file());
+    auto store = open();
+    EXPECT_EQ(store->integerForKey("chargeRange"), 3);
+    store->setInteger(4, "chargeRange");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(open()->integerForKey("chargeRange"), 4);
+}
+
+}  // namespace
+}  // namespace pelmora
