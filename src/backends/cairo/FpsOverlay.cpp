@@ -1,0 +1,84 @@
+#include "FpsOverlay.h"
+
+#include <cstdio>
+
+namespace pelmora {
+
+namespace {
+// Long enough to smooth out scheduler jitter, short enough to follow a change
+// of load while the user watches.
+constexpr auto kAveragingWindow = std::chrono::milliseconds(1000);
+constexpr double kFontSize = 14.0;
+constexpr double kMargin = 6.0;
+constexpr double kPadding = 4.0;
+}  // namespace
+
+FpsOverlay::FpsOverlay(double intervalSeconds)
+    // A useless interval would turn the load into infinity or NaN; read it as 60 Hz.
+    : interval_(intervalSeconds > 0.0 ? intervalSeconds : 1.0 / 60.0) {}
+
+void FpsOverlay::frameStarted(Clock::time_point now) {
+    if (windowStart_ == Clock::time_point{}) {
+        windowStart_ = now;
+    }
+    frameStart_ = now;
+}
+
+void FpsOverlay::frameFinished(Clock::time_point now) {
+    if (now > frameStart_) {
+        busy_ += now - frameStart_;
+    }
+    ++framesInWindow_;
+    const auto elapsed = now - windowStart_;
+    if (elapsed < kAveragingWindow) {
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    const double busySeconds = std::chrono::duration<double>(busy_).count();
+    fps_ = framesInWindow_ / seconds;
+    load_ = busySeconds / (framesInWindow_ * interval_);
+    windowStart_ = now;
+    busy_ = Clock::duration::zero();
+    framesInWindow_ = 0;
+}
+
+double FpsOverlay::framesPerSecond() const { return fps_; }
+
+double FpsOverlay::load() const { return load_; }
+
+void FpsOverlay::draw(cairo_t* cr, double width, double height) const {
+    (void)width;
+    char fpsLine[64];
+    char loadLine[64];
+    std::snprintf(fpsLine, sizeof fpsLine, "FPS:  %.1f", fps_);
+    std::snprintf(loadLine, sizeof loadLine, "Load: %.1f%%", load_ * 100.0);
+
+    cairo_save(cr);
+    cairo_select_font_face(cr, "monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, kFontSize);
+    cairo_font_extents_t font;
+    cairo_font_extents(cr, &font);
+    cairo_text_extents_t fpsExtents;
+    cairo_text_extents_t loadExtents;
+    cairo_text_extents(cr, fpsLine, &fpsExtents);
+    cairo_text_extents(cr, loadLine, &loadExtents);
+
+    const double textWidth = fpsExtents.x_advance > loadExtents.x_advance ? fpsExtents.x_advance : loadExtents.x_advance;
+    const double boxWidth = textWidth + 2 * kPadding;
+    const double boxHeight = 2 * font.height + 2 * kPadding;
+    const double boxTop = height - kMargin - boxHeight;
+
+    // A dark box keeps the read-out legible on every background the view paints.
+    cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.6);
+    cairo_rectangle(cr, kMargin, boxTop, boxWidth, boxHeight);
+    cairo_fill(cr);
+
+    cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+    cairo_move_to(cr, kMargin + kPadding, boxTop + kPadding + font.ascent);
+    cairo_show_text(cr, fpsLine);
+    cairo_move_to(cr, kMargin + kPadding, boxTop + kPadding + font.height + font.ascent);
+    cairo_show_text(cr, loadLine);
+    cairo_restore(cr);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,52 @@
+#include "GtkDesktop.h"
+
+namespace pelmora {
+
+bool GtkDesktop::openDisplay() {
+    // GTK reads only its own options here; the program's were parsed already.
+    int argc = 0;
+    char** argv = nullptr;
+    return gtk_init_check(&argc, &argv) != 0;
+}
+
+GtkDesktop::GtkDesktop(SettingsStores& stores, Options options)
+    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {}
+
+GtkDesktop::~GtkDesktop() {
+    windows_.clear();
+    g_main_loop_unref(loop_);
+}
+
+void GtkDesktop::createWindows() {
+    const ViewArea::Options view{options_.moduleName, options_.preview, options_.fps};
+    // Ending any window ends them all: one input ends a screen saver
+    // everywhere, and the desktop window is the only one.
+    auto requestClose = [loop = loop_] { g_main_loop_quit(loop); };
+    if (!options_.fullscreen) {
+        windows_.push_back(std::make_unique<PelmoraWindow>(stores_, PelmoraWindow::Options{view}, requestClose));
+        return;
+    }
+    GdkDisplay* display = gdk_display_get_default();
+    const int monitors = gdk_display_get_n_monitors(display);
+    for (int index = 0; index < monitors; ++index) {
+        PelmoraWindow::Options window{view, true, gdk_display_get_monitor(display, index), index};
+        windows_.push_back(std::make_unique<PelmoraWindow>(stores_, window, requestClose));
+    }
+    if (windows_.empty()) {
+        // A display that reports no monitor still has a screen to cover.
+        windows_.push_back(
+            std::make_unique<PelmoraWindow>(stores_, PelmoraWindow::Options{view, true, nullptr, 0}, requestClose));
+    }
+}
+
+int GtkDesktop::run() {
+    createWindows();
+    for (auto& window : windows_) {
+        window->show();
+    }
+    g_main_loop_run(loop_);
+    windows_.clear();
+    return 0;
+}
+
+}  // namespace pelmora

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PelmoraWindow.h"
+#include "SettingsStore.h"
+
+namespace pelmora {
+
+// Pelmora on a GTK desktop: one window with a view, or with `fullscreen`
+// one saver window per monitor, each with a view of its own. Runs until a
+// window asks to close.
+class GtkDesktop {
+public:
+    struct Options {
+        std::string moduleName = "pelmora";
+        bool fullscreen = false;
+        bool preview = false;
+        bool fps = false;
+    };
+
+    // Opens the default display; false when there is none to open.
+    static bool openDisplay();
+
+    GtkDesktop(SettingsStores& stores, Options options);
+    ~GtkDesktop();
+    GtkDesktop(const GtkDesktop&) = delete;
+    GtkDesktop& operator=(const GtkDesktop&) = delete;
+
+    // Shows the windows and runs until one of them closes; the exit status.
+    int run();
+
+private:
+    void createWindows();
+
+    SettingsStores& stores_;
+    Options options_;
+    GMainLoop* loop_;
+    std::vector<std::unique_ptr<PelmoraWindow>> windows_;
+};
+
+}  // namespace pelmora

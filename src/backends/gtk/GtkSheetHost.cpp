@@ -1,0 +1,224 @@
+#include "GtkSheetHost.h"
+
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "GtkSheetWindow.h"
+#include "GtkSpinControl.h"
+#include "GtkToggleControl.h"
+
+// Defined by the source that glib-compile-resources generates from
+// pelmora.gresource.xml (compiled as C++, hence no C linkage).
+GResource* pelmora_get_resource();
+void pelmora_register_resource();
+
+namespace pelmora {
+
+namespace {
+
+constexpr std::string_view kCancelAction = "cancel:";
+
+// One handler of the interface file bound to the owner's action of that name.
+struct ActionBinding {
+    SheetOwner* owner;
+    std::string action;
+    std::string fileName;
+    GtkSheetHost::MessageSink* sink;
+};
+
+void sendAction(const ActionBinding& binding) {
+    if (!binding.owner->performAction(binding.action) && *binding.sink) {
+        (*binding.sink)("pelmora: " + binding.fileName + ": the sheet has no action \"" + binding.action + "\"");
+    }
+}
+
+// Connected swapped, so the binding comes first; GTK passes the emitting
+// object and signal arguments after it, which the action ignores as a sender.
+void onAction(ActionBinding* binding) { sendAction(*binding); }
+
+gboolean onDeleteEvent(ActionBinding* binding) {
+    // Closing the sheet by its window (Escape or the title bar) is a Cancel;
+    // the window itself must survive, since the owner keeps it for reopening.
+    sendAction(*binding);
+    return TRUE;
+}
+
+void freeBinding(gpointer binding, GClosure*) { delete static_cast<ActionBinding*>(binding); }
+
+struct ConnectContext {
+    SheetOwner* owner;
+    std::string fileName;
+    GtkSheetHost::MessageSink* sink;
+};
+
+void connectSignal(GtkBuilder*, GObject* object, const gchar* signalName, const gchar* handlerName, GObject*,
+                   GConnectFlags, gpointer data) {
+    auto* context = static_cast<ConnectContext*>(data);
+    auto* binding = new ActionBinding{context->owner, handlerName, context->fileName, context->sink};
+    g_signal_connect_data(object, signalName, G_CALLBACK(onAction), binding, freeBinding, G_CONNECT_SWAPPED);
+}
+
+void destroyToplevels(GtkBuilder* builder) {
+    GSList* objects = gtk_builder_get_objects(builder);
+    for (GSList* item = objects; item != nullptr; item = item->next) {
+        if (GTK_IS_WINDOW(item->data)) {
+            gtk_widget_destroy(GTK_WIDGET(item->data));
+        }
+    }
+    g_slist_free(objects);
+}
+
+std::unique_ptr<SheetControl> makeControl(GObject* object) {
+    // Spin buttons first: GtkSpinButton is not a toggle, but check buttons are.
+    if (GTK_IS_SPIN_BUTTON(object)) {
+        return std::make_unique<GtkSpinControl>(GTK_SPIN_BUTTON(object));
+    }
+    if (GTK_IS_TOGGLE_BUTTON(object)) {
+        return std::make_unique<GtkToggleControl>(GTK_TOGGLE_BUTTON(object));
+    }
+    return nullptr;
+}
+
+GResource* programResources() {
+    // GLib links each registration into a list, so registering twice would
+    // corrupt it: once for the life of the program.
+    static GResource* const resource = [] {
+        pelmora_register_resource();
+        return pelmora_get_resource();
+    }();
+    return resource;
+}
+
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+}  // namespace
+
+GtkSheetHost::GtkSheetHost(SheetOutlets outlets, std::string resourcePrefix)
+    : outlets_(std::move(outlets)),
+      resourcePrefix_(std::move(resourcePrefix)),
+      sink_([](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }) {}
+
+void GtkSheetHost::report(const std::string& fileName, const std::string& problem) const {
+    if (sink_) {
+        sink_("pelmora: " + fileName + ": " + problem);
+    }
+}
+
+bool GtkSheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
+    const std::string fileName = std::string(name) + ".ui";
+    if (!isPlainName(name)) {
+        report(fileName, "not the name of an interface file");
+        return false;
+    }
+    const std::string path = resourcePrefix_ + fileName;
+    GError* error = nullptr;
+    GBytes* bytes = g_resource_lookup_data(programResources(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &error);
+    if (bytes == nullptr) {
+        report(fileName, std::string("is not among the program's resources: ") +
+                             (error != nullptr ? error->message : "unknown error"));
+        g_clear_error(&error);
+        return false;
+    }
+    gsize size = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+    const bool loaded = loadFromString(std::string_view(data, size), fileName, owner);
+    g_bytes_unref(bytes);
+    return loaded;
+}
+
+bool GtkSheetHost::loadFromString(std::string_view text, std::string_view fileName, SheetOwner& owner) {
+    GtkBuilder* builder = gtk_builder_new();
+    GError* error = nullptr;
+    const std::string name(fileName);
+    bool loaded = gtk_builder_add_from_string(builder, text.data(), static_cast<gssize>(text.size()), &error) != 0;
+    if (!loaded) {
+        report(name, std::string("could not be loaded: ") + (error != nullptr ? error->message : "unknown error"));
+        g_clear_error(&error);
+        destroyToplevels(builder);
+    } else {
+        loaded = connect(builder, name, owner);
+    }
+    g_object_unref(builder);
+    return loaded;
+}
+
+bool GtkSheetHost::connect(GtkBuilder* builder, const std::string& fileName, SheetOwner& owner) {
+    GObject* windowObject = gtk_builder_get_object(builder, outlets_.window.c_str());
+    if (windowObject == nullptr || !GTK_IS_WINDOW(windowObject)) {
+        // Without its window the sheet cannot be shown at all.
+        report(fileName, "has no window with id \"" + outlets_.window + "\"");
+        destroyToplevels(builder);
+        return false;
+    }
+    GtkWindow* window = GTK_WINDOW(windowObject);
+    gtk_widget_hide(GTK_WIDGET(window));
+    if (!owner.connectWindow(outlets_.window, std::make_unique<GtkSheetWindow>(window))) {
+        report(fileName, "the owner has no outlet \"" + outlets_.window + "\"");
+        destroyToplevels(builder);
+        return false;
+    }
+    connectControls(builder, fileName, owner);
+
+    ConnectContext context{&owner, fileName, &sink_};
+    gtk_builder_connect_signals_full(builder, connectSignal, &context);
+    auto* cancel = new ActionBinding{&owner, std::string(kCancelAction), fileName, &sink_};
+    g_signal_connect_data(window, "delete-event", G_CALLBACK(onDeleteEvent), cancel, freeBinding, G_CONNECT_SWAPPED);
+    return true;
+}
+
+void GtkSheetHost::connectControls(GtkBuilder* builder, const std::string& fileName, SheetOwner& owner) {
+    // A missing control is reported and left unconnected; the rest of the
+    // sheet still works, and the view leaves that setting as it is.
+    for (const std::string& id : outlets_.controls) {
+        GObject* object = gtk_builder_get_object(builder, id.c_str());
+        if (object == nullptr) {
+            report(fileName, "has no control with id \"" + id + "\"");
+            continue;
+        }
+        std::unique_ptr<SheetControl> control = makeControl(object);
+        if (!control) {
+            report(fileName, "\"" + id + "\" is a " + G_OBJECT_TYPE_NAME(object) +
+                                 ", not a spin button or check button");
+            continue;
+        }
+        if (!owner.connectControl(id, std::move(control))) {
+            report(fileName, "the owner has no outlet \"" + id + "\"");
+        }
+    }
+}
+
+void GtkSheetHost::hide(SheetWindow& sheet) {
+    if (auto* gtkSheet = dynamic_cast<GtkSheetWindow*>(&sheet)) {
+        gtk_widget_hide(GTK_WIDGET(gtkSheet->window()));
+    }
+}
+
+void GtkSheetHost::endSheet(SheetWindow& sheet, std::int64_t returnCode) {
+    hide(sheet);
+    if (ended_) {
+        ended_(returnCode);
+    }
+}
+
+void GtkSheetHost::endSheet(SheetWindow& sheet) {
+    hide(sheet);
+    if (ended_) {
+        ended_(std::nullopt);
+    }
+}
+
+void GtkSheetHost::present(SheetWindow& sheet, GtkWindow* parent) {
+    auto* gtkSheet = dynamic_cast<GtkSheetWindow*>(&sheet);
+    if (gtkSheet == nullptr) {
+        return;
+    }
+    GtkWindow* window = gtkSheet->window();
+    gtk_window_set_transient_for(window, parent);
+    gtk_window_set_modal(window, TRUE);
+    gtk_window_present(window);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,221 @@
+#include "PelmoraWindow.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace pelmora {
+
+namespace {
+
+constexpr int kDefaultWidth = 800;
+constexpr int kDefaultHeight = 600;
+// A mouse nudged by a desk bump should not end the saver; a real move does.
+constexpr double kDeliberateMove = 10.0;
+
+bool hasCommandModifier(const GdkEventKey& event) {
+    return (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) != 0;
+}
+
+}  // namespace
+
+PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::function<void()> requestClose)
+    : options_(std::move(options)),
+      requestClose_(std::move(requestClose)),
+      window_(GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))),
+      area_(std::make_unique<ViewArea>(stores, options_.view)) {
+    gtk_window_set_title(GTK_WINDOW(window_), "Pelmora");
+    g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+    g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(window_, "window-state-event", G_CALLBACK(onWindowState), this);
+
+    area_->sheetHost().setEndedHandler([this](std::optional<std::int64_t> code) { sheetEnded(code); });
+    area_->sheetHost().setMessageSink([this](const std::string& message) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        lastSheetMessage_ = message;
+    });
+
+    if (options_.saver) {
+        gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
+        gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
+        g_signal_connect(window_, "button-press-event", G_CALLBACK(onButtonPress), this);
+        g_signal_connect(window_, "motion-notify-event", G_CALLBACK(onMotion), this);
+        g_signal_connect(window_, "realize", G_CALLBACK(onRealize), this);
+        gtk_container_add(GTK_CONTAINER(window_), area_->widget());
+        placeOnMonitor();
+    } else {
+        buildDesktopChrome();
+    }
+}
+
+PelmoraWindow::~PelmoraWindow() {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    // The view (and with it the sheet, transient for this window) goes before the window.
+    area_.reset();
+    gtk_widget_destroy(window_);
+    g_object_unref(window_);
+}
+
+void PelmoraWindow::buildDesktopChrome() {
+    gtk_window_set_default_size(GTK_WINDOW(window_), kDefaultWidth, kDefaultHeight);
+
+    GtkWidget* header = gtk_header_bar_new();
+    gtk_header_bar_set_title(GTK_HEADER_BAR(header), "Pelmora");
+    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header), TRUE);
+    GtkWidget* optionsButton = gtk_button_new_with_mnemonic("_Options…");
+    gtk_widget_set_tooltip_text(optionsButton, "Change the spheres, their speed and the field (O)");
+    g_signal_connect(optionsButton, "clicked", G_CALLBACK(onOptionsClicked), this);
+    gtk_header_bar_pack_end(GTK_HEADER_BAR(header), optionsButton);
+    gtk_window_set_titlebar(GTK_WINDOW(window_), header);
+
+    // Problems the user must know about (a save that failed) show in the
+    // window itself: a desktop user may never see the terminal.
+    infoBar_ = gtk_info_bar_new();
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(infoBar_), GTK_MESSAGE_ERROR);
+    gtk_info_bar_set_show_close_button(GTK_INFO_BAR(infoBar_), TRUE);
+    infoLabel_ = gtk_label_new("");
+    gtk_label_set_line_wrap(GTK_LABEL(infoLabel_), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(infoLabel_), 0.0F);
+    gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(infoBar_))), infoLabel_);
+    g_signal_connect(infoBar_, "response", G_CALLBACK(onInfoResponse), this);
+    gtk_widget_set_no_show_all(infoBar_, TRUE);
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(box), infoBar_, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), area_->widget(), TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(window_), box);
+}
+
+void PelmoraWindow::placeOnMonitor() {
+    if (options_.monitor == nullptr) {
+        gtk_window_fullscreen(GTK_WINDOW(window_));
+        return;
+    }
+    GdkRectangle geometry;
+    gdk_monitor_get_geometry(options_.monitor, &geometry);
+    // Position and size by hand as well: without a window manager the
+    // full-screen request alone would leave a small window in the corner.
+    gtk_window_move(GTK_WINDOW(window_), geometry.x, geometry.y);
+    gtk_window_set_default_size(GTK_WINDOW(window_), geometry.width, geometry.height);
+    gtk_window_fullscreen_on_monitor(GTK_WINDOW(window_), gtk_window_get_screen(GTK_WINDOW(window_)),
+                                     options_.monitorIndex);
+}
+
+void PelmoraWindow::show() { gtk_widget_show_all(window_); }
+
+void PelmoraWindow::openOptions() {
+    PelmoraView* view = area_->view();
+    if (view == nullptr || !view->hasConfigureSheet()) {
+        return;
+    }
+    lastSheetMessage_.clear();
+    SheetWindow* sheet = view->configureSheet();
+    if (sheet == nullptr) {
+        showProblem("The options could not be opened. " + lastSheetMessage_);
+        return;
+    }
+    GtkSheetHost::present(*sheet, GTK_WINDOW(window_));
+}
+
+void PelmoraWindow::sheetEnded(std::optional<std::int64_t> returnCode) {
+    PelmoraView* view = area_->view();
+    if (!returnCode || view == nullptr) {
+        return;
+    }
+    if (view->lastSaveSucceeded()) {
+        if (infoBar_ != nullptr) {
+            gtk_widget_hide(infoBar_);
+        }
+        return;
+    }
+    showProblem("The new options are in use, but they could not be saved for next time: " + view->lastSaveError());
+}
+
+void PelmoraWindow::showProblem(const std::string& text) {
+    std::fprintf(stderr, "pelmora: %s\n", text.c_str());
+    if (infoBar_ == nullptr) {
+        return;
+    }
+    gtk_label_set_text(GTK_LABEL(infoLabel_), text.c_str());
+    gtk_widget_show(infoLabel_);
+    gtk_widget_show(infoBar_);
+}
+
+gboolean PelmoraWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
+    // The owner tears the window down after its main loop ends.
+    static_cast<PelmoraWindow*>(self)->requestClose_();
+    return TRUE;
+}
+
+gboolean PelmoraWindow::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+    auto* window = static_cast<PelmoraWindow*>(self);
+    if (window->options_.saver) {
+        window->requestClose_();
+        return TRUE;
+    }
+    return window->handleDesktopKey(*event) ? TRUE : FALSE;
+}
+
+bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
+    if (hasCommandModifier(event)) {
+        return false;  // leave mnemonics and shortcuts to GTK
+    }
+    switch (event.keyval) {
+        case GDK_KEY_Escape:
+        case GDK_KEY_q:
+        case GDK_KEY_Q:
+            requestClose_();
+            return true;
+        case GDK_KEY_F11:
+            if (fullscreen_) {
+                gtk_window_unfullscreen(GTK_WINDOW(window_));
+            } else {
+                gtk_window_fullscreen(GTK_WINDOW(window_));
+            }
+            return true;
+        case GDK_KEY_o:
+        case GDK_KEY_O:
+            openOptions();
+            return true;
+        default:
+            return false;
+    }
+}
+
+gboolean PelmoraWindow::onButtonPress(GtkWidget*, GdkEventButton*, gpointer self) {
+    static_cast<PelmoraWindow*>(self)->requestClose_();
+    return TRUE;
+}
+
+gboolean PelmoraWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+    static_cast<PelmoraWindow*>(self)->endSaverOnMove(event->x_root, event->y_root);
+    return FALSE;
+}
+
+void PelmoraWindow::endSaverOnMove(double x, double y) {
+    // The first position seen is where the pointer rested when the saver began.
+    if (!firstPointer_) {
+        firstPointer_.emplace(x, y);
+        return;
+    }
+    if (std::hypot(x - firstPointer_->first, y - firstPointer_->second) > kDeliberateMove) {
+        requestClose_();
+    }
+}
+
+gboolean PelmoraWindow::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+    static_cast<PelmoraWindow*>(self)->fullscreen_ = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
+    return FALSE;
+}
+
+void PelmoraWindow::onRealize(GtkWidget* widget, gpointer) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(widget);
+    GdkCursor* blank = gdk_cursor_new_for_display(gdk_window_get_display(gdkWindow), GDK_BLANK_CURSOR);
+    gdk_window_set_cursor(gdkWindow, blank);
+    g_object_unref(blank);
+}
+
+void PelmoraWindow::onOptionsClicked(GtkButton*, gpointer self) { static_cast<PelmoraWindow*>(self)->openOptions(); }
+
+void PelmoraWindow::onInfoResponse(GtkInfoBar* bar, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(bar)); }
+
+}  // namespace pelmora

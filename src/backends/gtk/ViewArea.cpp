@@ -1,0 +1,141 @@
+#include "ViewArea.h"
+
+#include <chrono>
+
+namespace pelmora {
+
+namespace {
+
+// Frame clocks tick at the display's rate, which never lines up exactly with
+// the view's interval. A tick a little ahead of the deadline takes the frame
+// rather than waiting a whole extra tick, which would halve the rate on a
+// 60 Hz display; the schedule itself stays absolute, so nothing drifts.
+constexpr auto kEarlyTolerance = std::chrono::milliseconds(2);
+
+// The view's background at rest, for the moment before the first frame.
+constexpr double kBackgroundRed = 0.03;
+constexpr double kBackgroundGreen = 0.05;
+constexpr double kBackgroundBlue = 0.25;
+
+SheetOutlets controlPanelOutlets() {
+    return {"controlPanel",
+            {"localFieldDisplayControl", "electricFieldStrengthControl", "speedControl", "numberControl",
+             "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle", "localFieldToggle",
+             "neutralToggle", "fillToggle"}};
+}
+
+}  // namespace
+
+ViewArea::ViewArea(SettingsStores& stores, Options options)
+    : stores_(stores),
+      options_(std::move(options)),
+      area_(GTK_WIDGET(g_object_ref_sink(gtk_drawing_area_new()))),
+      sheetHost_(controlPanelOutlets()) {
+    gtk_widget_set_hexpand(area_, TRUE);
+    gtk_widget_set_vexpand(area_, TRUE);
+    g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
+    g_signal_connect(area_, "size-allocate", G_CALLBACK(onSizeAllocate), this);
+    tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
+}
+
+ViewArea::~ViewArea() {
+    gtk_widget_remove_tick_callback(area_, tickId_);
+    g_signal_handlers_disconnect_by_data(area_, this);
+    // The view goes first: it owns the sheet, whose signal bindings point at
+    // the view and at sheetHost_.
+    view_.reset();
+    if (frame_ != nullptr) {
+        cairo_surface_destroy(frame_);
+    }
+    g_object_unref(area_);
+}
+
+void ViewArea::onSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer self) {
+    static_cast<ViewArea*>(self)->resize(allocation->width, allocation->height);
+}
+
+void ViewArea::resize(int width, int height) {
+    const Rect bounds{0.0, 0.0, static_cast<double>(width), static_cast<double>(height)};
+    if (view_) {
+        // The view reads its bounds every frame; the surface follows at the next one.
+        view_->setBounds(bounds);
+        return;
+    }
+    ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
+    view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
+    pacer_.emplace(view_->animationTimeInterval());
+    if (options_.showFps) {
+        fps_.emplace(view_->animationTimeInterval());
+    }
+    if (viewCreated_) {
+        viewCreated_(*view_);
+    }
+}
+
+gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
+    auto* area = static_cast<ViewArea*>(self);
+    if (area->pacer_ && area->pacer_->takeFrameIfDue(FramePacer::Clock::now() + kEarlyTolerance)) {
+        area->stepFrame();
+        gtk_widget_queue_draw(area->area_);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+void ViewArea::prepareSurface(int width, int height, int scale) {
+    const int pixelWidth = width * scale;
+    const int pixelHeight = height * scale;
+    if (frame_ != nullptr && frameScale_ == scale && cairo_image_surface_get_width(frame_) == pixelWidth &&
+        cairo_image_surface_get_height(frame_) == pixelHeight) {
+        return;
+    }
+    if (frame_ != nullptr) {
+        cairo_surface_destroy(frame_);
+    }
+    // Device pixels with a device scale: the view keeps drawing in logical
+    // units while discs and text come out sharp on a HiDPI screen.
+    frame_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, pixelWidth, pixelHeight);
+    cairo_surface_set_device_scale(frame_, scale, scale);
+    frameScale_ = scale;
+}
+
+void ViewArea::stepFrame() {
+    const int width = gtk_widget_get_allocated_width(area_);
+    const int height = gtk_widget_get_allocated_height(area_);
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    if (fps_) {
+        fps_->frameStarted(FpsOverlay::Clock::now());
+    }
+    prepareSurface(width, height, gtk_widget_get_scale_factor(area_));
+    cairo_t* cr = cairo_create(frame_);
+    canvas_.target(cr, static_cast<double>(height));
+    view_->animateOneFrame();
+    cairo_destroy(cr);
+    if (fps_) {
+        fps_->frameFinished(FpsOverlay::Clock::now());
+    }
+}
+
+gboolean ViewArea::onDraw(GtkWidget*, cairo_t* cr, gpointer self) {
+    static_cast<const ViewArea*>(self)->paint(cr);
+    return TRUE;
+}
+
+void ViewArea::paint(cairo_t* cr) const {
+    const double width = gtk_widget_get_allocated_width(area_);
+    const double height = gtk_widget_get_allocated_height(area_);
+    // Whatever the last frame does not cover (before the first frame, or just
+    // after the area grew) gets the view's background instead of garbage.
+    cairo_set_source_rgb(cr, kBackgroundRed, kBackgroundGreen, kBackgroundBlue);
+    cairo_paint(cr);
+    if (frame_ != nullptr) {
+        cairo_set_source_surface(cr, frame_, 0.0, 0.0);
+        cairo_paint(cr);
+    }
+    if (fps_) {
+        fps_->draw(cr, width, height);
+    }
+}
+
+}  // namespace pelmora
