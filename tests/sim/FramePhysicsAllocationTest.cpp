@@ -1,6 +1,6 @@
-// The frame step allocates nothing once the sphere count is steady. This file
-// replaces the global allocation functions of its own test program to count
-// them, which is why it is a program of its own.
+// The frame step allocates nothing once the sphere count is steady. This
+// program replaces the global allocation functions to count them, which is
+// why it is a program of its own.
 
 #include <gtest/gtest.h>
 
@@ -36,34 +36,25 @@ TEST(FramePhysicsAllocation, SteadyOrShrinkingCountAllocatesNothing) {
     const Rect bounds{0.0, 0.0, 640.0, 480.0};
     std::srand(3);
     std::vector<Vekthing> things;
-    for (int k = 0; k < 400; ++k) {
+    for (int k = 0; k < 401; ++k) {
         things.emplace_back(2, true, bounds);
     }
     PhysicsSettings settings;
     settings.bouncingEnabled = true;
     FramePhysics physics;
-    const auto frame = [&](std::int32_t count) {
+    const auto frameAllocations = [&](std::int32_t count) {
+        const long before = allocations.load();
         physics.prepare(count);
         physics.step(things, settings, bounds, FramePhysics::contactDistanceSquared(settings.sphereRadii),
                      FramePhysics::speedScale(settings.speedDivisor));
+        return allocations.load() - before;
     };
-    frame(400);  // the first frame sizes the scratch storage
-
-    const long before = allocations.load();
-    for (int k = 0; k < 10; ++k) {
-        frame(400);
+    EXPECT_GT(frameAllocations(400), 0);  // the first frame sizes the scratch storage
+    for (const std::int32_t count : {400, 400, 100, 400}) {
+        EXPECT_EQ(frameAllocations(count), 0) << count;
     }
-    frame(100);
-    frame(400);
-    EXPECT_EQ(allocations.load(), before);
-
-    // After the count grows, the new size is steady again from the next frame.
-    things.emplace_back(2, true, bounds);
-    frame(401);
-    const long afterGrowth = allocations.load();
-    frame(401);
-    frame(401);
-    EXPECT_EQ(allocations.load(), afterGrowth);
+    frameAllocations(401);  // a larger count may allocate once
+    EXPECT_EQ(frameAllocations(401), 0);
 }
 
 }  // namespace
