@@ -108,7 +108,7 @@ private:
             return inlineValue ? index + 1 : index + 2;
         }
         if (inlineValue) {
-            fail("option --" + quoteForMessage(name) + " takes no value");
+            fail("option " + quoteForMessage(arg) + " takes no value");
             return index + 1;
         }
         takeFlag(name, arg);
