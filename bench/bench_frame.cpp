@@ -1,0 +1,53 @@
+// One whole frame step of the view (physics and drawing) through the Cairo
+// canvas on an image surface: the baseline for speed work on the saver.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "CairoCanvas.h"
+#include "MemoryStores.h"
+#include "NoSheetHost.h"
+#include "PelmoraView.h"
+
+namespace {
+
+using pelmora::CairoCanvas;
+using pelmora::PelmoraView;
+using pelmora::Rect;
+
+void frameStep(benchmark::State& state, int width, int height, bool crowded) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    CairoCanvas canvas;
+    canvas.target(cr, height);
+    pelmora::NoSheetHost sheetHost;
+    pelmora::testing::MemoryStores stores;
+    if (crowded) {
+        auto& saved = stores.module("bench").saved;
+        saved["numberOfThings"] = std::int64_t{2000};
+        saved["labelsEnabled"] = true;
+        saved["showLocalFields"] = true;
+    }
+    std::srand(1);
+    PelmoraView view(Rect{0.0, 0.0, static_cast<double>(width), static_cast<double>(height)}, false,
+                     pelmora::ViewHost{stores, "bench", canvas, sheetHost});
+    for (auto _ : state) {
+        view.animateOneFrame();
+        cairo_surface_flush(surface);
+    }
+    state.counters["spheres"] = static_cast<double>(view.thingArray().size());
+    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+BENCHMARK_CAPTURE(frameStep, hd_defaults, 1920, 1080, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(frameStep, uhd_defaults, 3840, 2160, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(frameStep, hd_2000_labels_lines, 1920, 1080, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(frameStep, uhd_2000_labels_lines, 3840, 2160, true)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
