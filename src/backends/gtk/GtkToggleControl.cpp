@@ -10,7 +10,10 @@ GtkToggleControl::GtkToggleControl(GtkToggleButton* button)
 }
 
 GtkToggleControl::~GtkToggleControl() {
-    g_signal_handler_disconnect(button_, toggledHandler_);
+    // A destroyed button has dropped its handlers already.
+    if (g_signal_handler_is_connected(button_, toggledHandler_)) {
+        g_signal_handler_disconnect(button_, toggledHandler_);
+    }
     g_object_unref(button_);
 }
 
