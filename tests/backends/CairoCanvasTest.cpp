@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 
+// Fontconfig keeps its configuration and caches for the life of the process
+// and never frees them; that is not ours to report.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace pelmora {
 namespace {
 
