@@ -1,0 +1,250 @@
+// The hack drawing into windows that someone else made, on a private X
+// server, read back pixel by pixel.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HackProcess.h"
+#include "TestWindow.h"
+#include "XvfbServer.h"
+
+namespace pelmora::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string hexId(Window window) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
+
+int lineCount(const std::string& text) {
+    int lines = 0;
+    for (char c : text) {
+        lines += c == '\n' ? 1 : 0;
+    }
+    return lines;
+}
+
+// The view at work: mostly the dark-blue background, with sphere colours.
+bool showsTheView(const Picture& picture) {
+    const PixelCensus census = picture.census();
+    return census.total > 0 && census.background > census.total / 2 && census.sphere > 50;
+}
+
+class HackWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server_.display().empty()) {
+            GTEST_SKIP() << server_.error();
+        }
+        char pattern[] = "/tmp/pelmora-x11-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        configHome_ = pattern;
+    }
+
+    void TearDown() override {
+        if (!configHome_.empty()) {
+            std::filesystem::remove_all(configHome_);
+        }
+    }
+
+    // The hack with a clean settings folder on the private server;
+    // `lockerWindow` becomes $XSCREENSAVER_WINDOW (none when empty).
+    std::unique_ptr<HackProcess> startHack(const std::vector<std::string>& arguments,
+                                           const std::string& lockerWindow = "") {
+        return std::make_unique<HackProcess>(PELMORA_PROGRAM, arguments,
+                                             std::map<std::string, std::string>{
+                                                 {"DISPLAY", server_.display()},
+                                                 {"XDG_CONFIG_HOME", configHome_},
+                                                 {"XSCREENSAVER_WINDOW", lockerWindow},
+                                             });
+    }
+
+    // Looks at the window until `wanted` holds or `timeout` runs out.
+    static bool waitForPicture(const TestWindow& window, const std::function<bool(const Picture&)>& wanted,
+                               std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        do {
+            if (wanted(window.picture())) {
+                return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
+
+    XvfbServer server_{640, 480};
+    std::string configHome_;
+};
+
+TEST_F(HackWindowTest, RootDrawsIntoTheWindowXScreenSaverNamesInHex) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--root"}, hexId(window.id()));
+    EXPECT_TRUE(waitForPicture(window, showsTheView));
+    EXPECT_TRUE(hack->running()) << hack->standardError();
+}
+
+TEST_F(HackWindowTest, DrawsIntoTheWindowXsecurelockNamesInDecimalWithoutArguments) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({}, std::to_string(window.id()));
+    EXPECT_TRUE(waitForPicture(window, showsTheView));
+    EXPECT_TRUE(hack->running()) << hack->standardError();
+}
+
+TEST_F(HackWindowTest, WindowIdWinsOverRootAndTheLockersWindowInEitherDashForm) {
+    TestWindow chosen(server_.display(), 0, 0, 300, 200);
+    TestWindow other(server_.display(), 400, 300, 200, 150);
+    ASSERT_TRUE(chosen.ok() && other.ok());
+    other.fillWith(WhitePixel(other.display(), DefaultScreen(other.display())));
+    for (const std::string& form : {std::string("--window-id"), std::string("-window-id")}) {
+        SCOPED_TRACE(form);
+        chosen.fillWith(BlackPixel(chosen.display(), DefaultScreen(chosen.display())));
+        auto hack = startHack({"-root", form, hexId(chosen.id())}, hexId(other.id()));
+        EXPECT_TRUE(waitForPicture(chosen, showsTheView));
+        const PixelCensus untouched = other.picture().census();
+        EXPECT_EQ(untouched.white, untouched.total);
+    }
+    auto decimal = startHack({"--window-id", std::to_string(chosen.id())});
+    chosen.fillWith(BlackPixel(chosen.display(), DefaultScreen(chosen.display())));
+    EXPECT_TRUE(waitForPicture(chosen, showsTheView));
+}
+
+TEST_F(HackWindowTest, RunsInAPreviewPaneAndInAWindowTooSmallForASphere) {
+    TestWindow preview(server_.display(), 0, 0, 300, 200);
+    TestWindow tiny(server_.display(), 400, 300, 15, 15);
+    ASSERT_TRUE(preview.ok() && tiny.ok());
+    auto previewHack = startHack({"--window-id", hexId(preview.id())});
+    auto tinyHack = startHack({"--window-id", hexId(tiny.id())});
+    EXPECT_TRUE(waitForPicture(preview, showsTheView));
+    EXPECT_TRUE(waitForPicture(tiny, [](const Picture& picture) { return picture.census().background > 0; }));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(tinyHack->running()) << tinyHack->standardError();
+    EXPECT_TRUE(previewHack->running()) << previewHack->standardError();
+}
+
+TEST_F(HackWindowTest, SettingsOnTheCommandLineAndTheFrameRateOverlay) {
+    TestWindow window(server_.display(), 0, 0, 320, 240);
+    ASSERT_TRUE(window.ok());
+    const auto onlyBackground = [](const Picture& picture) {
+        const PixelCensus census = picture.census();
+        return census.total > 0 && census.background == census.total;
+    };
+    // No spheres: nothing but the background, and no overlay unless asked for.
+    {
+        auto hack = startHack({"--window-id", hexId(window.id()), "-numberOfThings", "0"});
+        EXPECT_TRUE(waitForPicture(window, onlyBackground));
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(onlyBackground(window.picture()));
+    }
+    auto hack = startHack({"-fps", "--window-id", hexId(window.id()), "-numberOfThings", "0"});
+    EXPECT_TRUE(waitForPicture(window, [](const Picture& picture) {
+        return picture.census(0, picture.height() - 60, 160, 60).white > 20 &&
+               picture.census(0, 0, picture.width(), picture.height() - 80).background ==
+                   picture.width() * (picture.height() - 80);
+    }));
+}
+
+TEST_F(HackWindowTest, AResizeMovesTheWalls) {
+    // At speed 0 the spheres only move when a wall pushes them, so after a
+    // spell at 120x90 they all sit in that corner of the window grown back.
+    constexpr int kWidth = 480;
+    constexpr int kHeight = 360;
+    TestWindow window(server_.display(), 0, 0, kWidth, kHeight);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--window-id", hexId(window.id()), "-speedDivisor", "0.0", "-showLocalFields", "NO"});
+    const auto spheresOutsideCorner = [](const Picture& picture) {
+        return picture.census(130, 0, kWidth - 130, kHeight).sphere +
+               picture.census(0, 0, 130, kHeight - 100).sphere;
+    };
+    ASSERT_TRUE(waitForPicture(window, showsTheView));
+    EXPECT_GT(spheresOutsideCorner(window.picture()), 0);
+
+    window.resize(120, 90);
+    std::this_thread::sleep_for(300ms);
+    window.resize(kWidth, kHeight);
+    EXPECT_TRUE(waitForPicture(window, [&](const Picture& picture) {
+        const PixelCensus corner = picture.census(0, kHeight - 100, 130, 100);
+        return picture.census().background > kWidth * kHeight / 2 && spheresOutsideCorner(picture) == 0 &&
+               corner.sphere > 0;
+    })) << hack->standardError();
+}
+
+TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        auto hack = startHack({"--window-id", hexId(window.id())});
+        window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+        ASSERT_TRUE(waitForPicture(window, showsTheView));
+        const auto sent = std::chrono::steady_clock::now();
+        kill(hack->pid(), signal);
+        const std::optional<int> status = hack->waitForExit(5s);
+        const auto took = std::chrono::steady_clock::now() - sent;
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, 0) << hack->standardError();
+        EXPECT_LT(took, 200ms);
+        EXPECT_EQ(hack->standardError(), "");
+    }
+}
+
+TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--root"}, hexId(window.id()));
+    ASSERT_TRUE(waitForPicture(window, showsTheView));
+    window.destroy();
+    const std::optional<int> status = hack->waitForExit(5s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    const std::string message = hack->standardError();
+    EXPECT_EQ(lineCount(message), 1) << message;
+    EXPECT_NE(message.find("destroyed"), std::string::npos) << message;
+}
+
+TEST_F(HackWindowTest, AWindowThatDoesNotExistOrAnUnreadableIdIsAOneLineError) {
+    Window gone = None;
+    {
+        TestWindow window(server_.display(), 0, 0, 50, 50);
+        ASSERT_TRUE(window.ok());
+        gone = window.id();
+        window.destroy();
+    }
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string lockerWindow;
+    };
+    const std::vector<Case> cases{
+        {{"--window-id", hexId(gone)}, ""},
+        {{"--root"}, std::to_string(gone)},
+        {{"--root"}, "0x12zz"},
+        {{"--root"}, "-5"},
+    };
+    for (const Case& bad : cases) {
+        SCOPED_TRACE(bad.lockerWindow);
+        auto hack = startHack(bad.arguments, bad.lockerWindow);
+        const std::optional<int> status = hack->waitForExit(5s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_NE(*status, 0);
+        const std::string message = hack->standardError();
+        EXPECT_EQ(lineCount(message), 1) << message;
+        EXPECT_EQ(message.rfind("pelmora: ", 0), 0U) << message;
+    }
+}
+
+}  // namespace
+}  // namespace pelmora::testing

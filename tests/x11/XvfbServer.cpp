@@ -1,0 +1,72 @@
+#include "XvfbServer.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace pelmora::testing {
+
+namespace {
+
+// Reads what Xvfb writes to -displayfd (its display number and a newline),
+// giving up after `timeoutMs`.
+std::string readDisplayNumber(int fd, int timeoutMs) {
+    std::string text;
+    pollfd readable{fd, POLLIN, 0};
+    while (text.find('\n') == std::string::npos && poll(&readable, 1, timeoutMs) > 0) {
+        char buffer[32];
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    const auto newline = text.find('\n');
+    return newline == std::string::npos ? std::string() : text.substr(0, newline);
+}
+
+}  // namespace
+
+XvfbServer::XvfbServer(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error_ = "cannot make a pipe for Xvfb";
+        return;
+    }
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string displayFd = std::to_string(fds[1]);
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid_ < 0) {
+        close(fds[0]);
+        error_ = "cannot fork for Xvfb";
+        return;
+    }
+    const std::string number = readDisplayNumber(fds[0], 20000);
+    close(fds[0]);
+    if (number.empty()) {
+        error_ = "Xvfb did not start (is it installed?)";
+        return;
+    }
+    display_ = ":" + number;
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+}  // namespace pelmora::testing

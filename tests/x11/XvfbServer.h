@@ -1,0 +1,28 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace pelmora::testing {
+
+// A private X server for one test, so that windows of tests running in
+// parallel (and of a screen saver daemon) never cover each other's pixels.
+class XvfbServer {
+public:
+    XvfbServer(int width, int height);
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // Empty when the server did not start; error() says why.
+    const std::string& display() const { return display_; }
+    const std::string& error() const { return error_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+    std::string error_;
+};
+
+}  // namespace pelmora::testing
