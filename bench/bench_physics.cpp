@@ -1,4 +1,4 @@
-// The frame physics step of Part 1.3 at 40, 400 and 2,000 spheres, with
+// The frame physics step at 40, 400 and 2,000 spheres, with
 // contact repulsion off and on. Reports the time per frame (the benchmark's
 // own time per iteration) and, through counters, the time per pair
 // evaluation and the pair evaluations per second. A frame evaluates every

@@ -35,7 +35,7 @@ float drawVelocity() {
     return static_cast<float>(std::rand() % 5 - 2);
 }
 
-// One axis of the motion step's wall test (Part 1.2, steps 3 and 4).
+// One axis of the motion step's wall test: reverse, cut back, and put the sphere on the edge it crossed.
 void reflectAxis(float& position, float& velocity, std::int32_t maxLimit, std::int32_t minLimit) {
     const auto upper = static_cast<float>(maxLimit);
     const auto lower = static_cast<float>(minLimit);

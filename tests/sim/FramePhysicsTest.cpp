@@ -1,4 +1,4 @@
-// Part 1.3: the frame physics step: per-frame values, the worked example, a
+// The frame physics step: per-frame values, the worked example, a
 // step-by-step reference, contact threshold, edge cases and the s == 0 fault.
 
 #include <gtest/gtest.h>
@@ -55,7 +55,7 @@ TEST(FramePhysicsValues, ContactDistanceAndSpeedScale) {
     EXPECT_EQ(bits(FramePhysics::speedScale(33.3F)), bits(static_cast<float>(static_cast<double>(33.3F) / 100.0)));
 }
 
-// --- The worked example of Part 1.3 ------------------------------------------
+// --- Two touching spheres, worked through ------------------------------------------------
 
 TEST(FramePhysicsExample, TwoTouchingSpheresToTheLastBit) {
     std::vector<Vekthing> things{sphere(50.0F, 50.0F, 1.0F, 0.0F, 1), sphere(60.0F, 50.0F, -1.0F, 0.0F, 1)};
@@ -113,9 +113,9 @@ struct Body {
     std::int32_t q;
 };
 
-// Part 1.3 as written, and two wrong variants that the scene must tell apart:
+// The step as it must be, and two wrong variants that the scene must tell apart:
 // everything in single precision, and field sums kept in double.
-enum class Precision { Spec, AllSingle, WideSum };
+enum class Precision { Stated, AllSingle, WideSum };
 
 void reflect(float& position, float& velocity, double extent) {
     const auto limit = static_cast<float>(static_cast<std::int32_t>(extent - 20.0));
@@ -157,7 +157,7 @@ void referenceFrame(std::vector<Body>& b, const PhysicsSettings& settings, const
             const auto qj = static_cast<float>(b[j].q);
             wideX += (double{qj} * dxd) / double{s};
             wideY += (double{qj} * dyd) / double{s};
-            if (precision == Precision::Spec) {
+            if (precision == Precision::Stated) {
                 fieldX[i] = static_cast<float>(double{fieldX[i]} + (double{qj} * dxd) / double{s});
                 fieldY[i] = static_cast<float>(double{fieldY[i]} + (double{qj} * dyd) / double{s});
             } else if (single) {
@@ -213,15 +213,15 @@ TEST_P(FramePhysicsReference, MatchesThePartFrameAfterFrame) {
     const float contact = FramePhysics::contactDistanceSquared(settings.sphereRadii);
     const float scale = FramePhysics::speedScale(37.0F);
 
-    std::vector<Body> spec = bodiesOf(things), single = spec, wide = spec;
-    std::vector<float> specX, specY, otherX, otherY;
+    std::vector<Body> stated = bodiesOf(things), single = stated, wide = stated;
+    std::vector<float> statedX, statedY, otherX, otherY;
     bool singleDiffers = false, wideDiffers = false;
     FramePhysics physics;
     for (int frame = 0; frame < 40; ++frame) {
         physics.prepare(static_cast<std::int32_t>(things.size()));
         physics.step(things, settings, bounds, contact, scale);
-        referenceFrame(spec, settings, bounds, contact, scale, specX, specY, Precision::Spec);
-        const auto expected = bitsOf(spec, specX, specY);
+        referenceFrame(stated, settings, bounds, contact, scale, statedX, statedY, Precision::Stated);
+        const auto expected = bitsOf(stated, statedX, statedY);
         ASSERT_EQ(bitsOf(bodiesOf(things), physics.fieldX(), physics.fieldY()), expected) << "frame " << frame;
 
         referenceFrame(single, settings, bounds, contact, scale, otherX, otherY, Precision::AllSingle);

@@ -1,4 +1,4 @@
-// Part 1.1: creation of a sphere from the C library's rand(), its colour ramp
+// Creation of a sphere from the C library's rand(), its colour ramp
 // and its accessors, with the creation faults this project mends.
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Part 1.2: the motion step, its limits, reflections and the 9/8 cut-back.
+// The motion step, its limits, reflections and the 9/8 cut-back.
 
 #include <gtest/gtest.h>
 
