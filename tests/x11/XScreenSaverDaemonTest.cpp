@@ -1,0 +1,135 @@
+// The hack as Debian's XScreenSaver 6 runs it: listed in the programs: of a
+// user's ~/.xscreensaver, started by the daemon on activation, drawing into
+// the daemon's window. XScreenSaver refuses to run as root, so a root test
+// runs it as the user nobody.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HackProcess.h"
+#include "TestWindow.h"
+#include "XvfbServer.h"
+
+namespace pelmora::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+
+// True when a user who is neither the owner nor in the group can run `path`:
+// nobody has to reach the program in the build folder.
+bool othersCanRun(const fs::path& path) {
+    for (fs::path part = path; !part.empty() && part != part.parent_path(); part = part.parent_path()) {
+        struct stat status {};
+        if (stat(part.c_str(), &status) != 0 || (status.st_mode & S_IXOTH) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class XScreenSaverDaemonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access("/usr/bin/xscreensaver", X_OK) != 0 || access("/usr/bin/xscreensaver-command", X_OK) != 0) {
+            GTEST_SKIP() << "xscreensaver is not installed (scripts/deps.sh test installs it)";
+        }
+        if (geteuid() == 0 && !othersCanRun(PELMORA_PROGRAM)) {
+            GTEST_SKIP() << "the user nobody cannot reach " << PELMORA_PROGRAM;
+        }
+        if (server_.display().empty()) {
+            GTEST_SKIP() << server_.error();
+        }
+        char pattern[] = "/tmp/pelmora-xscreensaver-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home_ = pattern;
+        writeSettings();
+        if (geteuid() == 0) {
+            ASSERT_EQ(chown(home_.c_str(), kNobody, kNobody), 0);
+            ASSERT_EQ(chown((home_ / ".xscreensaver").c_str(), kNobody, kNobody), 0);
+        }
+    }
+
+    void TearDown() override {
+        if (!home_.empty()) {
+            fs::remove_all(home_);
+        }
+    }
+
+    void writeSettings() const {
+        std::ofstream settings(home_ / ".xscreensaver");
+        settings << "mode: one\n"
+                    "selected: 0\n"
+                    "lock: False\n"
+                    "fade: False\n"
+                    "unfade: False\n"
+                    "splash: False\n"
+                    "dpmsEnabled: False\n"
+                    "timeout: 1:00:00\n"
+                    "programs: \"Pelmora\" "
+                 << PELMORA_PROGRAM << " --root \\n\n";
+    }
+
+    // `command` run as the unprivileged user with nothing of the test's
+    // environment but the display and the home folder.
+    std::unique_ptr<HackProcess> runAsUser(const std::vector<std::string>& command) const {
+        std::vector<std::string> arguments{"-i", "HOME=" + home_.string(), "DISPLAY=" + server_.display(),
+                                           "PATH=/usr/bin:/bin"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        if (geteuid() != 0) {
+            return std::make_unique<HackProcess>("/usr/bin/env", arguments, std::map<std::string, std::string>{});
+        }
+        arguments.insert(arguments.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "env"});
+        return std::make_unique<HackProcess>("/usr/bin/setpriv", arguments, std::map<std::string, std::string>{});
+    }
+
+    // Asks the daemon to blank until it answers; false when it never does.
+    bool activate() const {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            auto command = runAsUser({"xscreensaver-command", "-activate"});
+            if (command->waitForExit(10s) == 0) {
+                return true;
+            }
+            std::this_thread::sleep_for(200ms);
+        }
+        return false;
+    }
+
+    XvfbServer server_{640, 480};
+    fs::path home_;
+};
+
+TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScreenShowsIt) {
+    TestWindow reader(server_.display(), 0, 0, 1, 1);
+    ASSERT_TRUE(reader.ok());
+    auto daemon = runAsUser({"xscreensaver", "-no-splash"});
+    if (!activate()) {
+        GTEST_SKIP() << "the xscreensaver daemon did not answer xscreensaver-command: " << daemon->standardError();
+    }
+    bool shown = false;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!shown && std::chrono::steady_clock::now() < deadline) {
+        const PixelCensus census = reader.screen().census();
+        shown = census.background > census.total / 2 && census.sphere > 200;
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_TRUE(shown) << daemon->standardError();
+    runAsUser({"xscreensaver-command", "-exit"})->waitForExit(10s);
+    EXPECT_TRUE(daemon->waitForExit(10s).has_value());
+}
+
+}  // namespace
+}  // namespace pelmora::testing
