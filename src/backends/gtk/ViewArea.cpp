@@ -61,6 +61,11 @@ void ViewArea::resize(int width, int height) {
         view_->setBounds(bounds);
         return;
     }
+    if (width <= 1 || height <= 1) {
+        // GTK's placeholder allocation of a widget not yet laid out; the
+        // spheres must be spread over the real bounds.
+        return;
+    }
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
     pacer_.emplace(view_->animationTimeInterval());
