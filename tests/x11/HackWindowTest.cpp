@@ -227,6 +227,21 @@ TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
     EXPECT_NE(message.find("destroyed"), std::string::npos) << message;
 }
 
+TEST_F(HackWindowTest, ALostDisplayEndsTheHackWithOneLineInsteadOfXlibsDump) {
+    // On the root window, which no client can destroy first; the test keeps
+    // no connection of its own that the server's end would cut.
+    auto hack = startHack({"--root"});
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(hack->running()) << hack->standardError();
+    server_.stop();
+    const std::optional<int> status = hack->waitForExit(5s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 1);
+    const std::string message = hack->standardError();
+    EXPECT_EQ(lineCount(message), 1) << message;
+    EXPECT_NE(message.find("lost the connection"), std::string::npos) << message;
+}
+
 TEST_F(HackWindowTest, AWindowThatDoesNotExistOrAnUnreadableIdIsAOneLineError) {
     Window gone = None;
     {

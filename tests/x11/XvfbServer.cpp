@@ -61,11 +61,14 @@ XvfbServer::XvfbServer(int width, int height) {
     display_ = ":" + number;
 }
 
-XvfbServer::~XvfbServer() {
+XvfbServer::~XvfbServer() { stop(); }
+
+void XvfbServer::stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
+        pid_ = -1;
     }
 }
 

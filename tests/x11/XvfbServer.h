@@ -18,6 +18,8 @@ public:
     // Empty when the server did not start; error() says why.
     const std::string& display() const { return display_; }
     const std::string& error() const { return error_; }
+    // Ends the server now, as a display going away under its clients.
+    void stop();
 
 private:
     pid_t pid_ = -1;
