@@ -75,6 +75,22 @@ TEST_F(ArgumentDomainTest, GivenValuesAreNeverSavedButWritesStill) {
     EXPECT_EQ(saved()->defaultsForModuleWithName("pelmora")->integerForKey("numberOfThings"), 20);
 }
 
+// The view saves all of its fields at once; the ones still holding the value
+// given for this run must not turn that run's override into a saved setting.
+TEST_F(ArgumentDomainTest, WritingBackTheGivenValueKeepsTheSavedOne) {
+    save("numberOfThings", 12);
+    auto stores = withArguments({{"numberOfThings", "3"}, {"labelsEnabled", "YES"}, {"sphereRadii", "-0.0"}});
+    auto store = stores.defaultsForModuleWithName("pelmora");
+    store->setInteger(3, "numberOfThings");
+    store->setBool(true, "labelsEnabled");
+    store->setFloat(0.0F, "sphereRadii");  // not the given -0.0: a change the user made
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    const std::string contents = fileContents();
+    EXPECT_NE(contents.find("numberOfThings=12"), std::string::npos) << contents;
+    EXPECT_EQ(contents.find("labelsEnabled"), std::string::npos) << contents;
+    EXPECT_NE(contents.find("sphereRadii=0"), std::string::npos) << contents;
+}
+
 TEST_F(ArgumentDomainTest, SaveFailuresComeThrough) {
     ArgumentDomainStores stores(saved(), {{"numberOfThings", "3"}});
     auto store = stores.defaultsForModuleWithName("a/b");

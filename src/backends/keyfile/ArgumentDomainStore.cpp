@@ -1,5 +1,7 @@
 #include "ArgumentDomainStore.h"
 
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 #include "SettingText.h"
@@ -41,11 +43,30 @@ std::int64_t ArgumentDomainStore::integerForKey(std::string_view key) {
     return value ? *value : saved_->integerForKey(key);
 }
 
-void ArgumentDomainStore::setBool(bool value, std::string_view key) { saved_->setBool(value, key); }
+// The view saves all of its settings together. A value that is still the one
+// given on the command line is that run's override, not a choice to keep, so
+// the saved value stays; one the user changed since reaches the file.
+void ArgumentDomainStore::setBool(bool value, std::string_view key) {
+    const std::string* given = argumentFor(key);
+    if (given == nullptr || parseBoolText(*given) != value) {
+        saved_->setBool(value, key);
+    }
+}
 
-void ArgumentDomainStore::setFloat(float value, std::string_view key) { saved_->setFloat(value, key); }
+void ArgumentDomainStore::setFloat(float value, std::string_view key) {
+    const std::string* given = argumentFor(key);
+    const auto parsed = given != nullptr ? parseFloatText(*given) : std::nullopt;
+    if (!parsed || std::bit_cast<std::uint32_t>(*parsed) != std::bit_cast<std::uint32_t>(value)) {
+        saved_->setFloat(value, key);
+    }
+}
 
-void ArgumentDomainStore::setInteger(std::int64_t value, std::string_view key) { saved_->setInteger(value, key); }
+void ArgumentDomainStore::setInteger(std::int64_t value, std::string_view key) {
+    const std::string* given = argumentFor(key);
+    if (given == nullptr || parseIntegerText(*given) != value) {
+        saved_->setInteger(value, key);
+    }
+}
 
 bool ArgumentDomainStore::synchronize() { return saved_->synchronize(); }
 

@@ -10,9 +10,9 @@ namespace pelmora {
 
 // A store seen through the `-key value` pairs given to the program: a key
 // named there reads as its given value for this run, whatever is saved.
-// Writes and synchronize() go to the underlying store untouched, so a value
-// written for a key that is also given still reaches the file, while the
-// given value keeps winning for reads until the program ends.
+// Writes go to the underlying store, except a write of exactly the given
+// value: that is the run's override coming back, and the saved value stays.
+// The given value keeps winning for reads until the program ends.
 class ArgumentDomainStore : public SettingsStore {
 public:
     // `arguments` must outlive the store.
