@@ -9,6 +9,7 @@
 #include "KeyFileStores.h"
 #include "SettingText.h"
 #include "SettingsSchema.h"
+#include "WindowId.h"
 
 namespace pelmora {
 
@@ -152,9 +153,11 @@ private:
             }
             o.moduleName = value;
         } else if (name == "window-id") {
-            o.windowId = CommandLine::parseWindowId(value);
-            if (!o.windowId) {
+            const std::optional<std::uint32_t> id = parseWindowId(value);
+            if (!id) {
                 fail("--window-id " + quoteForMessage(value) + " is not a window id (hex 0x... or decimal)");
+            } else {
+                o.windowId = *id;
             }
         } else if (name == "frames") {
             const auto frames = wholeNumber<std::int32_t>(value);
@@ -252,19 +255,6 @@ private:
 CommandLine::Result CommandLine::parse(const std::vector<std::string>& args,
                                        const std::optional<std::string>& xscreensaverWindow) {
     return Parser(args).run(xscreensaverWindow);
-}
-
-std::optional<std::uint64_t> CommandLine::parseWindowId(const std::string& text) {
-    std::optional<std::uint32_t> id;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        id = wholeNumber<std::uint32_t>(text.substr(2), 16);
-    } else {
-        id = wholeNumber<std::uint32_t>(text);
-    }
-    if (!id || *id == 0) {
-        return std::nullopt;
-    }
-    return *id;
 }
 
 std::string CommandLine::helpText() {

@@ -23,9 +23,6 @@ public:
     static Result parse(const std::vector<std::string>& args, const std::optional<std::string>& xscreensaverWindow);
 
     static std::string helpText();
-
-    // "0x1a00003" or "27262979"; nothing when it is neither or is 0.
-    static std::optional<std::uint64_t> parseWindowId(const std::string& text);
 };
 
 }  // namespace pelmora

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "WriteAll.h"
+
 extern char** environ;
 
 namespace pelmora {
@@ -28,21 +30,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
         if (static_cast<char>(std::tolower(static_cast<unsigned char>(c))) != suffix[i]) {
             return false;
         }
-    }
-    return true;
-}
-
-bool writeAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
     }
     return true;
 }

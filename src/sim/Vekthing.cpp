@@ -88,15 +88,9 @@ Vekthing::Vekthing(std::int32_t chargeRange, bool neutralCharges, const Rect& in
 }
 
 void Vekthing::animateOneFrame(const Rect& bounds) {
-    // The plain velocity: bit for bit the same as a speed scale of exactly 1.
-    x_ = x_ + px_;
-    y_ = y_ + py_;
-    maxX_ = limitFor(bounds.width);
-    maxY_ = limitFor(bounds.height);
-    minX_ = 0;
-    minY_ = 0;
-    reflectAxis(x_, px_, maxX_, minX_);
-    reflectAxis(y_, py_, maxY_, minY_);
+    // Multiplying by exactly 1 leaves every float as it is, so this is the
+    // plain velocity bit for bit.
+    animateOneFrame(bounds, 1.0F);
 }
 
 void Vekthing::animateOneFrame(const Rect& bounds, float speedScale) {

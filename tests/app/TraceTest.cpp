@@ -14,13 +14,10 @@
 namespace pelmora {
 namespace {
 
-std::vector<std::string> traceLines(const ProgramOptions& options, testing::MemoryStores& stores) {
-    std::FILE* out = std::tmpfile();
-    EXPECT_EQ(runTrace(options, stores, out), 0);
-    std::rewind(out);
+std::vector<std::string> readLines(std::FILE* in) {
     std::vector<std::string> lines;
     std::string line;
-    for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
+    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
         if (c == '\n') {
             lines.push_back(line);
             line.clear();
@@ -28,8 +25,16 @@ std::vector<std::string> traceLines(const ProgramOptions& options, testing::Memo
             line += static_cast<char>(c);
         }
     }
-    std::fclose(out);
     EXPECT_TRUE(line.empty()) << "the last line lacks its newline";
+    return lines;
+}
+
+std::vector<std::string> traceLines(const ProgramOptions& options, testing::MemoryStores& stores) {
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(runTrace(options, stores, out), 0);
+    std::rewind(out);
+    std::vector<std::string> lines = readLines(out);
+    std::fclose(out);
     return lines;
 }
 
@@ -55,16 +60,7 @@ testing::MemoryStores storesWithTwoLabelledSpheres() {
 std::vector<std::string> programLines(const std::string& arguments) {
     const std::string command = "XDG_CONFIG_HOME=/nonexistent/pelmora-test " PELMORA_BINARY " " + arguments;
     std::FILE* out = ::popen(command.c_str(), "r");
-    std::vector<std::string> lines;
-    std::string line;
-    for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
+    std::vector<std::string> lines = readLines(out);
     EXPECT_EQ(::pclose(out), 0) << command;
     return lines;
 }

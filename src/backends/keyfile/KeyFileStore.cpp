@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "SettingText.h"
+#include "WriteAll.h"
 
 namespace pelmora {
 namespace {
@@ -33,21 +34,6 @@ bool usableKeyName(std::string_view key) {
         }
     }
     return g_utf8_validate(key.data(), static_cast<gssize>(key.size()), nullptr) != 0;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 // The rename is only durable once the folder's entry is on disk too. A folder
