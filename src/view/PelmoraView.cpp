@@ -312,7 +312,7 @@ void PelmoraView::cancel(const void* /*sender*/) {
 }
 
 bool PelmoraView::connectWindow(std::string_view outlet, std::unique_ptr<SheetWindow> window) {
-    if (outlet != "controlPanel") {
+    if (outlet != kWindowOutlet) {
         return false;
     }
     controlPanel_ = std::move(window);
@@ -320,26 +320,17 @@ bool PelmoraView::connectWindow(std::string_view outlet, std::unique_ptr<SheetWi
 }
 
 std::unique_ptr<SheetControl>* PelmoraView::controlOutlet(std::string_view outlet) {
-    struct Entry {
-        std::string_view name;
-        std::unique_ptr<SheetControl> PelmoraView::*field;
-    };
-    static constexpr Entry kOutlets[] = {
-        {"localFieldDisplayControl", &PelmoraView::localFieldDisplayControl_},
-        {"electricFieldStrengthControl", &PelmoraView::electricFieldStrengthControl_},
-        {"speedControl", &PelmoraView::speedControl_},
-        {"numberControl", &PelmoraView::numberControl_},
-        {"chargeRangeControl", &PelmoraView::chargeRangeControl_},
-        {"sphereRadiiControl", &PelmoraView::sphereRadiiControl_},
-        {"bounceToggle", &PelmoraView::bounceToggle_},
-        {"labelToggle", &PelmoraView::labelToggle_},
-        {"localFieldToggle", &PelmoraView::localFieldToggle_},
-        {"neutralToggle", &PelmoraView::neutralToggle_},
-        {"fillToggle", &PelmoraView::fillToggle_},
-    };
-    for (const Entry& entry : kOutlets) {
-        if (entry.name == outlet) {
-            return &(this->*entry.field);
+    // In the order of kControlOutlets.
+    static constexpr std::array<std::unique_ptr<SheetControl> PelmoraView::*, kControlOutlets.size()> kFields{
+        &PelmoraView::localFieldDisplayControl_, &PelmoraView::electricFieldStrengthControl_,
+        &PelmoraView::speedControl_,             &PelmoraView::numberControl_,
+        &PelmoraView::chargeRangeControl_,       &PelmoraView::sphereRadiiControl_,
+        &PelmoraView::bounceToggle_,             &PelmoraView::labelToggle_,
+        &PelmoraView::localFieldToggle_,         &PelmoraView::neutralToggle_,
+        &PelmoraView::fillToggle_};
+    for (std::size_t i = 0; i < kControlOutlets.size(); ++i) {
+        if (kControlOutlets[i] == outlet) {
+            return &(this->*kFields[i]);
         }
     }
     return nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,6 +21,14 @@ namespace pelmora {
 // frame per tick and runs the configuration sheet.
 class PelmoraView : public SheetOwner {
 public:
+    // The outlets an interface file connects: the sheet's window, then the
+    // eleven controls in declared order.
+    static constexpr std::string_view kWindowOutlet = "controlPanel";
+    static constexpr std::array<std::string_view, 11> kControlOutlets{
+        "localFieldDisplayControl", "electricFieldStrengthControl", "speedControl", "numberControl",
+        "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle",
+        "localFieldToggle", "neutralToggle", "fillToggle"};
+
     // initWithFrame:isPreview:. Loads the settings from the store, builds the
     // label attributes and creates numberOfThings spheres inside `frame`.
     PelmoraView(const Rect& frame, bool isPreview, const ViewHost& host);

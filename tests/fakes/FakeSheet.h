@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "PelmoraView.h"
 #include "SheetHost.h"
 
 namespace pelmora::testing {
@@ -36,10 +37,7 @@ struct FakeWindow : SheetWindow {};
 // states outlive the view so tests can read them after teardown.
 class FakeSheetHost : public SheetHost {
 public:
-    static constexpr const char* kControls[] = {
-        "localFieldDisplayControl", "electricFieldStrengthControl", "speedControl", "numberControl",
-        "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle",
-        "localFieldToggle", "neutralToggle", "fillToggle"};
+    static constexpr auto kControls = PelmoraView::kControlOutlets;
 
     bool loadNibNamed(std::string_view name, SheetOwner& owner) override {
         ++loads;
@@ -48,7 +46,7 @@ public:
             return false;
         }
         for (std::size_t i = 0; i < std::size(kControls); ++i) {
-            if (std::string(kControls[i]) != missingOutlet) {
+            if (kControls[i] != missingOutlet) {
                 owner.connectControl(kControls[i], std::make_unique<FakeControl>(controls[i]));
             }
         }

@@ -18,10 +18,11 @@ constexpr double kBackgroundGreen = 0.05;
 constexpr double kBackgroundBlue = 0.25;
 
 SheetOutlets controlPanelOutlets() {
-    return {"controlPanel",
-            {"localFieldDisplayControl", "electricFieldStrengthControl", "speedControl", "numberControl",
-             "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle", "localFieldToggle",
-             "neutralToggle", "fillToggle"}};
+    SheetOutlets outlets{std::string(PelmoraView::kWindowOutlet), {}};
+    for (std::string_view control : PelmoraView::kControlOutlets) {
+        outlets.controls.emplace_back(control);
+    }
+    return outlets;
 }
 
 }  // namespace
