@@ -43,6 +43,14 @@ void LayerSurface::placeOnLayer(ScreenLayer layer) {
     gtk_layer_set_layer(window, overlay ? GTK_LAYER_SHELL_LAYER_OVERLAY : GTK_LAYER_SHELL_LAYER_BACKGROUND);
     if (monitor_ != nullptr) {
         gtk_layer_set_monitor(window, monitor_);
+        // GTK lays the window out once before the compositor's first size
+        // arrives, and the view spreads its spheres over that first size: make
+        // it the output's, not GTK's 200 × 200 default.
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(monitor_, &geometry);
+        if (geometry.width > 0 && geometry.height > 0) {
+            gtk_window_set_default_size(window, geometry.width, geometry.height);
+        }
     }
     // Anchored to all four edges the compositor sizes the surface to the
     // whole output and sends a new size whenever the output changes.
