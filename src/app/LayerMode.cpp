@@ -50,13 +50,13 @@ std::string LayerMode::helpText() {
 }
 
 int LayerMode::run(const ProgramOptions& options) {
+    auto stores = makeSettingsStores(options);
+    LayerDesktop desktop(*stores, {options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps});
     const LayerDesktop::Support support = LayerDesktop::openDisplay();
     if (support != LayerDesktop::Support::Ready) {
         std::fprintf(stderr, "%s\n", unsupportedMessage(support));
         return 1;
     }
-    auto stores = makeSettingsStores(options);
-    LayerDesktop desktop(*stores, {options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps});
     return desktop.run();
 }
 

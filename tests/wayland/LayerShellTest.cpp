@@ -78,6 +78,15 @@ protected:
         });
         return shown ? shot : std::nullopt;
     }
+
+    // Waits until the view has left `output`, so that the next program's
+    // view is not mistaken for the last one's.
+    static bool waitUntilGone(const SwayServer& sway, const std::string& output) {
+        return eventually([&] {
+            const auto shot = sway.screenshot(output);
+            return shot && !coveredByView(*shot);
+        });
+    }
 };
 
 TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundAndSpheres) {
@@ -124,6 +133,7 @@ TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
             return !pelmora->running();
         })) << what << " did not end the saver";
         EXPECT_EQ(pelmora->waitForExit(kPatience), 0) << what << ": " << pelmora->standardError();
+        EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << what;
     }
 }
 
@@ -196,6 +206,7 @@ TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
             EXPECT_EQ(pelmora->waitForExit(kPatience), 0) << layer << " on signal " << signal << ": "
                                                           << pelmora->standardError();
             EXPECT_EQ(pelmora->standardError(), "") << layer << " on signal " << signal;
+            EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << layer << " on signal " << signal;
         }
     }
 }

@@ -31,7 +31,15 @@ LayerDesktop::Support LayerDesktop::openDisplay() {
 }
 
 LayerDesktop::LayerDesktop(SettingsStores& stores, Options options)
-    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {}
+    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {
+    // The signals end the loop like any other event, so the views are torn
+    // down and the status is 0: being stopped is how a wallpaper ends. Caught
+    // from here on, a signal during the display's setup ends the run as soon
+    // as it starts instead of killing the process.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        signalSources_.push_back(g_unix_signal_add(signal, onSignal, this));
+    }
+}
 
 LayerDesktop::~LayerDesktop() {
     for (const guint source : signalSources_) {
@@ -48,11 +56,6 @@ LayerDesktop::~LayerDesktop() {
 }
 
 int LayerDesktop::run() {
-    // The signals end the loop like any other event, so the views are torn
-    // down and the status is 0: being stopped is how a wallpaper ends.
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        signalSources_.push_back(g_unix_signal_add(signal, onSignal, this));
-    }
     display_ = gdk_display_get_default();
     g_signal_connect(display_, "monitor-added", G_CALLBACK(onMonitorAdded), this);
     g_signal_connect(display_, "monitor-removed", G_CALLBACK(onMonitorRemoved), this);

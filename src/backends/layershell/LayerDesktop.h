@@ -24,13 +24,15 @@ public:
 
     enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };
 
-    // Opens the default display and tells whether layer surfaces can be made on it.
-    static Support openDisplay();
-
+    // Catches SIGTERM, SIGINT and SIGHUP at once; make it before the display
+    // is opened.
     LayerDesktop(SettingsStores& stores, Options options);
     ~LayerDesktop();
     LayerDesktop(const LayerDesktop&) = delete;
     LayerDesktop& operator=(const LayerDesktop&) = delete;
+
+    // Opens the default display and tells whether layer surfaces can be made on it.
+    static Support openDisplay();
 
     // Covers the outputs and runs until the end; the exit status.
     int run();
