@@ -18,20 +18,6 @@ TEST(PointerTravel, TheFirstPositionIsWhereThePointerRests) {
     EXPECT_TRUE(travel.movedAway(511.0, 400.0));
 }
 
-TEST(PointerTravel, AnEnterPositionSetsTheRestOnlyOnce) {
-    PointerTravel travel;
-    travel.rest(100.0, 100.0);
-    travel.rest(300.0, 300.0);
-    EXPECT_TRUE(travel.movedAway(150.0, 100.0));
-    EXPECT_FALSE(travel.movedAway(105.0, 105.0));
-
-    // A motion before any enter sets the rest; a later enter does not move it.
-    PointerTravel motionFirst;
-    EXPECT_FALSE(motionFirst.movedAway(0.0, 0.0));
-    motionFirst.rest(50.0, 50.0);
-    EXPECT_FALSE(motionFirst.movedAway(3.0, 4.0));
-}
-
 TEST(PointerTravel, HugeAndOddCoordinates) {
     PointerTravel travel;
     const double huge = std::numeric_limits<double>::max();

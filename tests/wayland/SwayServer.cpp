@@ -86,7 +86,10 @@ SwayServer::SwayServer(const std::string& configLines, const SwayServer* parent)
         {"XDG_RUNTIME_DIR", runtime_.string()}, {"WLR_RENDERER", "pixman"}, {"WLR_LIBINPUT_NO_DEVICES", "1"},
         {"WLR_BACKENDS", parent != nullptr ? "wayland" : "headless"},
         {"WAYLAND_DISPLAY", parent != nullptr ? (parent->runtime_ / parent->waylandSocket_).string() : ""},
-        {"DISPLAY", ""}, {"SWAYSOCK", ""}, {"I3SOCK", ""}, {"HOME", root ? "/nonexistent" : ""}};
+        {"DISPLAY", ""}, {"SWAYSOCK", ""}, {"I3SOCK", ""}};
+    if (root) {
+        environment["HOME"] = "/nonexistent";  // nobody's; root's would not be readable
+    }
     std::vector<std::string> arguments{"-c", config.string()};
     std::string program = "/usr/bin/sway";
     if (root) {

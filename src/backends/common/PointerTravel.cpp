@@ -4,12 +4,6 @@
 
 namespace pelmora {
 
-void PointerTravel::rest(double x, double y) {
-    if (!rest_) {
-        rest_ = Point{x, y};
-    }
-}
-
 bool PointerTravel::movedAway(double x, double y) {
     if (!rest_) {
         rest_ = Point{x, y};

@@ -4,12 +4,10 @@ namespace pelmora {
 
 SaverInput::SaverInput(GtkWidget* window, std::function<void()> requestEnd)
     : window_(GTK_WIDGET(g_object_ref(window))), requestEnd_(std::move(requestEnd)) {
-    gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK |
-                                       GDK_ENTER_NOTIFY_MASK);
+    gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
     g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(window_, "button-press-event", G_CALLBACK(onButtonPress), this);
     g_signal_connect(window_, "motion-notify-event", G_CALLBACK(onMotion), this);
-    g_signal_connect(window_, "enter-notify-event", G_CALLBACK(onEnter), this);
     g_signal_connect(window_, "realize", G_CALLBACK(onRealize), this);
     if (gtk_widget_get_realized(window_)) {
         onRealize(window_, this);
@@ -36,13 +34,6 @@ gboolean SaverInput::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) 
     if (input->travel_.movedAway(event->x_root, event->y_root)) {
         input->requestEnd_();
     }
-    return FALSE;
-}
-
-gboolean SaverInput::onEnter(GtkWidget*, GdkEventCrossing* event, gpointer self) {
-    // Where the pointer was when the saver appeared under it; on Wayland the
-    // first motion event already reports the moved position.
-    static_cast<SaverInput*>(self)->travel_.rest(event->x_root, event->y_root);
     return FALSE;
 }
 

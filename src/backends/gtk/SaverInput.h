@@ -22,7 +22,6 @@ private:
     static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
     static gboolean onButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static gboolean onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
-    static gboolean onEnter(GtkWidget* widget, GdkEventCrossing* event, gpointer self);
     static void onRealize(GtkWidget* widget, gpointer self);
 
     GtkWidget* window_;
