@@ -63,7 +63,9 @@ int LayerDesktop::run() {
     for (int index = 0; index < monitors; ++index) {
         addSurface(gdk_display_get_monitor(display_, index));
     }
-    g_main_loop_run(loop_);
+    if (!stopped_) {
+        g_main_loop_run(loop_);
+    }
     surfaces_.clear();
     return 0;
 }
@@ -119,7 +121,10 @@ void LayerDesktop::onMonitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer s
 }
 
 gboolean LayerDesktop::onSignal(gpointer self) {
-    g_main_loop_quit(static_cast<LayerDesktop*>(self)->loop_);
+    auto* desktop = static_cast<LayerDesktop*>(self);
+    // A quit before the loop runs would be forgotten when it starts.
+    desktop->stopped_ = true;
+    g_main_loop_quit(desktop->loop_);
     return G_SOURCE_CONTINUE;
 }
 

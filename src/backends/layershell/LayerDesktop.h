@@ -55,6 +55,7 @@ private:
     std::vector<const LayerSurface*> closed_;
     std::vector<guint> signalSources_;
     guint sweepSource_ = 0;
+    bool stopped_ = false;
 };
 
 }  // namespace pelmora
