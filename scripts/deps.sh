@@ -14,7 +14,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
-  sway grim wtype foot
+  sway grim wtype foot weston
 )
 
 packages=("${build_packages[@]}")

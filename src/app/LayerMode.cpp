@@ -15,10 +15,10 @@ const char* unsupportedMessage(LayerDesktop::Support support) {
     switch (support) {
         case LayerDesktop::Support::NoDisplay:
             return "pelmora: --layer needs a Wayland compositor, and none answers ($WAYLAND_DISPLAY is not set "
-                   "or cannot be reached); without one, try --fullscreen in a desktop session";
+                   "or cannot be reached); in a desktop session without one, use --fullscreen instead";
         case LayerDesktop::Support::NotWayland:
             return "pelmora: --layer needs a Wayland compositor with layer shell (sway, Hyprland, river, KDE "
-                   "Plasma); this is an X11 display, where --fullscreen and --root work";
+                   "Plasma); this is an X11 display: use --fullscreen or --root here instead";
         case LayerDesktop::Support::NoLayerShell:
             return "pelmora: this Wayland compositor has no layer shell, which --layer needs (GNOME has none); "
                    "use --fullscreen here instead";

@@ -12,6 +12,12 @@
 
 namespace pelmora {
 
+namespace {
+
+void ignoreLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+}  // namespace
+
 LayerDesktop::Support LayerDesktop::openDisplay() {
     // GTK reads only its own options here; the program's were parsed already.
     int argc = 0;
@@ -27,7 +33,12 @@ LayerDesktop::Support LayerDesktop::openDisplay() {
     if (!wayland) {
         return Support::NotWayland;
     }
-    return gtk_layer_is_supported() != 0 ? Support::Ready : Support::NoLayerShell;
+    // The library warns on its own when the protocol is missing; the mode's
+    // one line says what to do instead, so its warning is held back.
+    const GLogFunc previous = g_log_set_default_handler(ignoreLog, nullptr);
+    const bool supported = gtk_layer_is_supported() != 0;
+    g_log_set_default_handler(previous, nullptr);
+    return supported ? Support::Ready : Support::NoLayerShell;
 }
 
 LayerDesktop::LayerDesktop(SettingsStores& stores, Options options)
