@@ -8,6 +8,7 @@ namespace {
 
 constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
+
 bool hasCommandModifier(const GdkEventKey& event) {
     return (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) != 0;
 }
