@@ -285,6 +285,29 @@ TEST_F(Record, AFailedFrameSaysWhyAndLeavesNoPartialFile) {
     EXPECT_TRUE(namesIn(o.output).empty());
 }
 
+TEST_F(Record, AVideoWhereItCannotBeWrittenSaysWhy) {
+    ProgramOptions o = options(2);
+    o.output = (folder_ / "missing" / "clip.webm").string();
+    FakeFfmpeg fake(folder_ / "bin", "cat >/dev/null\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.find("the folder " + (folder_ / "missing").string() + " does not exist"), std::string::npos)
+        << error;
+
+    if (::geteuid() == 0) {
+        return;  // root writes into read-only folders
+    }
+    fs::create_directories(folder_ / "locked");
+    fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    o.output = (folder_ / "locked" / "clip.webm").string();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    error = ::testing::internal::GetCapturedStderr();
+    fs::permissions(folder_ / "locked", fs::perms::owner_all);
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+}
+
 TEST_F(Record, WhenFfmpegFailsTheOldFileStaysAndItsLastLinesAreShown) {
     fs::create_directories(folder_);
     const fs::path precious = folder_ / "precious.mp4";
