@@ -33,8 +33,9 @@ public:
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGINT);
         sigaddset(&defaults, SIGTERM);
+        sigaddset(&defaults, SIGHUP);
         sigaddset(&defaults, SIGPIPE);
-        // The recorder blocks SIGINT and SIGTERM and ignores SIGPIPE; ffmpeg
+        // The recorder blocks SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE; ffmpeg
         // gets the usual dispositions back.
         posix_spawnattr_setsigmask(&attributes_, &none);
         posix_spawnattr_setsigdefault(&attributes_, &defaults);

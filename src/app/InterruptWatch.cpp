@@ -11,9 +11,11 @@ InterruptWatch::InterruptWatch() {
     sigemptyset(&watched_);
     sigaddset(&watched_, SIGINT);
     sigaddset(&watched_, SIGTERM);
+    // A closed terminal must not lose the recording either.
+    sigaddset(&watched_, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &watched_, &previous_);
     // Signals the caller holds back already stay the caller's to take.
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         if (sigismember(&previous_, signal) == 1) {
             sigdelset(&watched_, signal);
         }

@@ -4,7 +4,7 @@
 
 namespace pelmora {
 
-// Holds back SIGINT and SIGTERM while it lives, so that a recording can
+// Holds back SIGINT, SIGTERM and SIGHUP while it lives, so that a recording can
 // notice them between frames and finish what it has instead of dying
 // half-way through a file. Blocking and polling needs no handler and no
 // global flag. The previous signal mask comes back on destruction.

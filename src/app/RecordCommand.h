@@ -9,7 +9,7 @@ namespace pelmora {
 
 // `pelmora record`: renders frames without a display into numbered PNG files
 // or, through ffmpeg, a video. Returns the exit status: 0, 1 when nothing
-// usable was written, or 128 + the signal when SIGINT or SIGTERM ended the
+// usable was written, or 128 + the signal when SIGINT, SIGTERM or SIGHUP ended the
 // recording early (what was recorded so far is then finished and kept).
 int runRecord(const ProgramOptions& options, SettingsStores& stores);
 

@@ -368,10 +368,16 @@ TEST(InterruptWatchSignals, AreHeldUntilAskedForAndTheMaskComesBack) {
         EXPECT_EQ(watch.caught(), SIGTERM);
         std::raise(SIGINT);  // taken on the way out, not delivered
     }
+    {
+        InterruptWatch watch;
+        std::raise(SIGHUP);
+        EXPECT_EQ(watch.caught(), SIGHUP);
+    }
     sigset_t now;
     pthread_sigmask(SIG_SETMASK, nullptr, &now);
     EXPECT_EQ(sigismember(&now, SIGTERM), 0);
     EXPECT_EQ(sigismember(&now, SIGINT), 0);
+    EXPECT_EQ(sigismember(&now, SIGHUP), 0);
     EXPECT_EQ(InterruptWatch::exitStatusFor(SIGINT), 130);
     EXPECT_EQ(InterruptWatch::exitStatusFor(SIGTERM), 143);
 }
