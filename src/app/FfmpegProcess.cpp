@@ -140,7 +140,7 @@ bool FfmpegProcess::start(const std::string& ffmpeg, const std::vector<std::stri
 
 bool FfmpegProcess::write(const void* data, std::size_t size) { return input_ >= 0 && writeAll(input_, data, size); }
 
-bool FfmpegProcess::finish() {
+bool FfmpegProcess::finish(const std::function<bool()>& abandon) {
     if (input_ >= 0) {
         ::close(input_);
         input_ = -1;
@@ -149,7 +149,19 @@ bool FfmpegProcess::finish() {
         return error_.empty();
     }
     int status = 0;
-    while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        const pid_t ended = ::waitpid(child_, &status, abandon ? WNOHANG : 0);
+        if (ended == child_ || (ended < 0 && errno != EINTR)) {
+            break;
+        }
+        if (ended == 0 && abandon()) {
+            ::kill(child_, SIGKILL);
+            while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
+            }
+            child_ = -1;
+            error_ = "abandoned";
+            return false;
+        }
     }
     child_ = -1;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,10 @@ public:
     bool start(const std::string& ffmpeg, const std::vector<std::string>& args, bool feedInput);
     // Writes to ffmpeg's input; false once ffmpeg no longer takes it.
     bool write(const void* data, std::size_t size);
-    // Ends the input and waits for ffmpeg; true when it succeeded.
-    bool finish();
+    // Ends the input and waits for ffmpeg; true when it succeeded. While it
+    // waits, `abandon` (which may itself wait a little) is asked whether to
+    // kill ffmpeg instead.
+    bool finish(const std::function<bool()>& abandon = {});
 
     // The message for a failed run: the exit status and ffmpeg's last lines.
     const std::string& error() const { return error_; }

@@ -98,7 +98,7 @@ bool FfmpegSink::close() {
         lossless_.discard();
         return false;
     }
-    bool good = encoder_.finish() || fail(encoder_.error());
+    bool good = encoder_.finish(abandon_) || fail(encoder_.error());
     if (good && format_.kind() == RecordFormat::Kind::Gif) {
         good = makeGif();
     }
@@ -116,11 +116,11 @@ bool FfmpegSink::makeGif() {
         return fail(palette.error());
     }
     FfmpegProcess paletteMaker;
-    if (!paletteMaker.start(ffmpeg_, paletteArguments(palette.temporaryPath()), false) || !paletteMaker.finish()) {
+    if (!paletteMaker.start(ffmpeg_, paletteArguments(palette.temporaryPath()), false) || !paletteMaker.finish(abandon_)) {
         return fail(paletteMaker.error());
     }
     FfmpegProcess gifMaker;
-    if (!gifMaker.start(ffmpeg_, gifArguments(palette.temporaryPath()), false) || !gifMaker.finish()) {
+    if (!gifMaker.start(ffmpeg_, gifArguments(palette.temporaryPath()), false) || !gifMaker.finish(abandon_)) {
         return fail(gifMaker.error());
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <functional>
 #include <string>
 
 namespace pelmora {
@@ -18,9 +19,13 @@ public:
     // The absolute path of what the sink writes, for the closing message.
     virtual std::string destination() const = 0;
     const std::string& error() const { return error_; }
+    // Asked now and then while close() waits for slow work to end; when it
+    // says yes, the sink gives up and leaves nothing behind.
+    void abandonWhen(std::function<bool()> check) { abandon_ = std::move(check); }
 
 protected:
     std::string error_;
+    std::function<bool()> abandon_;
 };
 
 }  // namespace pelmora

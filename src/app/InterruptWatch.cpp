@@ -29,6 +29,20 @@ InterruptWatch::~InterruptWatch() {
     pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
+bool InterruptWatch::arrivesWithin(std::chrono::milliseconds wait) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec timeout{static_cast<time_t>(seconds.count()),
+                           static_cast<long>(std::chrono::nanoseconds(wait - seconds).count())};
+    const int signal = sigtimedwait(&watched_, nullptr, &timeout);
+    if (signal <= 0) {
+        return false;
+    }
+    if (caught_ == 0) {
+        caught_ = signal;
+    }
+    return true;
+}
+
 int InterruptWatch::caught() {
     const timespec now{0, 0};
     for (int signal = sigtimedwait(&watched_, nullptr, &now); signal > 0;

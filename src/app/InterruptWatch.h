@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <chrono>
+
 namespace pelmora {
 
 // Holds back SIGINT, SIGTERM and SIGHUP while it lives, so that a recording can
@@ -17,6 +19,9 @@ public:
 
     // The first signal that arrived so far, taken off the pending set, or 0.
     int caught();
+    // Waits up to `wait` for a signal; true when one came (in which case
+    // caught() no longer returns 0).
+    bool arrivesWithin(std::chrono::milliseconds wait);
     // The exit status a shell gives a program that signal stopped: 128 + n.
     static int exitStatusFor(int signal) { return 128 + signal; }
 

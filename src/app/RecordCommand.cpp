@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -133,9 +134,21 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     progress.finish();
     const int signal = interrupts.caught();
     if (signal != 0) {
-        std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far\n", strsignal(signal));
+        std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far%s\n",
+                     strsignal(signal), format.isVideo() ? " (interrupt again to abandon it)" : "");
     }
+    // Encoding can take a while after the last frame; a signal then means
+    // the user wants out now.
+    bool abandoned = false;
+    sink->abandonWhen([&interrupts, &abandoned] {
+        abandoned = interrupts.arrivesWithin(std::chrono::milliseconds(50));
+        return abandoned;
+    });
     if (!sink->close() || !good) {
+        if (abandoned) {
+            std::fprintf(stderr, "pelmora: abandoned; wrote nothing, %s is as it was\n", sink->destination().c_str());
+            return InterruptWatch::exitStatusFor(interrupts.caught());
+        }
         reportFailure(format, *sink, written);
         return 1;
     }
@@ -161,7 +174,8 @@ std::string recordHelpText() {
            "\n"
            "A file appears under its name only when it is complete: a recording that fails\n"
            "leaves an existing file of that name as it was. Ctrl-C or SIGTERM ends the\n"
-           "recording early and keeps the frames made so far.\n";
+           "recording early and keeps the frames made so far; a second one while the video\n"
+           "is being finished abandons it.\n";
 }
 
 }  // namespace pelmora
