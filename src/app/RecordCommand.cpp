@@ -89,6 +89,10 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
         std::fprintf(stderr, "pelmora: %s\npelmora: wrote nothing\n", problem.c_str());
         return 2;
     }
+    // Before anything starts a thread (Pango starts one to load fonts): a
+    // thread made earlier would not hold the signals back, and a Ctrl-C
+    // delivered to it would end the program with the recording unfinished.
+    InterruptWatch interrupts;
     std::string ignored;
     const RecordFormat format = RecordFormat::forOutput(options.output, &ignored);
     const unsigned seed = options.seed ? *options.seed : clockSeed();
@@ -109,7 +113,6 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
 
     const std::int32_t rate =
         options.rate != 0 ? options.rate : format.defaultRate(truncateToInt32(1.0 / view.animationTimeInterval() + 0.5));
-    InterruptWatch interrupts;
     std::unique_ptr<FrameSink> sink = sinkFor(options, format, rate);
     if (!sink->open()) {
         sink->close();

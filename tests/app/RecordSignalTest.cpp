@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -155,6 +156,35 @@ TEST_F(RecordSignal, CtrlCFinishesAnMp4ThatPlays) {
     const std::string counted = commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                                               "stream=nb_read_frames -of csv=p=0 '" + clip.string() + "'");
     EXPECT_EQ(counted, std::to_string(frames) + "\n");
+}
+
+TEST_F(RecordSignal, AnInterruptWhileTheVideoIsFinishedAbandonsIt) {
+    const fs::path clip = folder_ / "out" / "clip.gif";
+    std::ofstream(clip) << "the old clip";
+    // An ffmpeg that takes the frames, then, making the palette, interrupts
+    // the recorder and hangs.
+    fs::create_directories(folder_ / "bin");
+    std::ofstream(folder_ / "bin" / "ffmpeg")
+        << "#!/bin/sh\ncase \"$*\" in *palettegen*) kill -INT $PPID; exec sleep 60 >/dev/null 2>&1;; esac\n"
+           "cat >/dev/null\n";
+    fs::permissions(folder_ / "bin" / "ffmpeg", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", ((folder_ / "bin").string() + ":" + path).c_str(), 1);
+    const auto started = std::chrono::steady_clock::now();
+    start({"--frames", "3", "--size", "160x120", "--output", clip.string()});
+    ::setenv("PATH", path.c_str(), 1);
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    child_ = -1;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << said();
+    EXPECT_NE(said().find("abandoned; wrote nothing, " + clip.string() + " is as it was"), std::string::npos)
+        << said();
+    std::ifstream kept(clip);
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "the old clip");
+    EXPECT_EQ(names(), std::vector<std::string>{"clip.gif"});
 }
 
 TEST_F(RecordSignal, SigtermLeavesOnlyWholePngFrames) {

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
-#include <chrono>
 #include <pthread.h>
 #include <sstream>
 
@@ -357,28 +356,6 @@ TEST_F(Record, FfmpegIsHandedAnAbsoluteFileAndAContainer) {
     EXPECT_EQ(target.rfind("file:" + (folder_ / ".-clip.mp4.").string(), 0), 0U) << target;
     EXPECT_EQ(args[args.size() - 3], "mp4");
     EXPECT_NE(said.find("wrote 2 frames to " + (folder_ / "-clip.mp4").string()), std::string::npos) << said;
-}
-
-TEST_F(Record, AnInterruptWhileTheVideoIsFinishedAbandonsIt) {
-    fs::create_directories(folder_);
-    const fs::path clip = folder_ / "clip.gif";
-    writeFile(clip, "the old clip");
-    // The frames go in; making the palette then hangs until an interrupt,
-    // which this ffmpeg sends to the recorder itself.
-    FakeFfmpeg fake(folder_ / "bin",
-                    "case \"$*\" in *palettegen*) kill -INT $PPID; exec sleep 60;; esac\n"
-                    "cat >/dev/null\n");
-    ProgramOptions o = options(3);
-    o.output = clip.string();
-    const auto started = std::chrono::steady_clock::now();
-    ::testing::internal::CaptureStderr();
-    const int status = runRecord(o, stores_);
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
-    EXPECT_EQ(status, 130) << said;
-    EXPECT_NE(said.find("abandoned; wrote nothing, " + clip.string() + " is as it was"), std::string::npos) << said;
-    EXPECT_EQ(readFile(clip), "the old clip");
-    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"bin", "clip.gif"}));
 }
 
 TEST(InterruptWatchSignals, AreHeldUntilAskedForAndTheMaskComesBack) {
