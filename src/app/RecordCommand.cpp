@@ -84,6 +84,59 @@ std::string checkRecordOptions(const ProgramOptions& options) {
     return {};
 }
 
+namespace {
+
+struct FramesMade {
+    int written = 0;
+    bool good = true;
+};
+
+// Renders and hands over frames until all are made, the sink fails or a
+// signal asks to stop.
+FramesMade makeFrames(PelmoraView& view, cairo_surface_t* surface, FrameSink& sink, InterruptWatch& interrupts,
+                      std::int32_t total) {
+    ProgressBar progress(stderr, total, ::isatty(STDERR_FILENO) != 0);
+    FramesMade made;
+    while (made.written < total && made.good && interrupts.caught() == 0) {
+        view.animateOneFrame();
+        cairo_surface_flush(surface);
+        made.good = sink.write(surface, made.written + 1);
+        made.written += made.good ? 1 : 0;
+        progress.update(made.written);
+    }
+    progress.finish();
+    return made;
+}
+
+// Closes the sink and says what the run left; returns the exit status.
+int finishRecording(FrameSink& sink, const RecordFormat& format, InterruptWatch& interrupts, const FramesMade& made,
+                    std::int32_t total) {
+    const int signal = interrupts.caught();
+    if (signal != 0) {
+        std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far%s\n",
+                     strsignal(signal), format.isVideo() ? " (interrupt again to abandon it)" : "");
+    }
+    // Encoding can take a while after the last frame; a signal then means
+    // the user wants out now.
+    bool abandoned = false;
+    sink.abandonWhen([&interrupts, &abandoned] {
+        abandoned = interrupts.arrivesWithin(std::chrono::milliseconds(50));
+        return abandoned;
+    });
+    if (!sink.close() || !made.good) {
+        if (abandoned) {
+            std::fprintf(stderr, "pelmora: abandoned; wrote nothing, %s is as it was\n", sink.destination().c_str());
+            return InterruptWatch::exitStatusFor(interrupts.caught());
+        }
+        reportFailure(format, sink, made.written);
+        return 1;
+    }
+    reportWritten(format, sink, made.written, total);
+    return signal != 0 ? InterruptWatch::exitStatusFor(signal) : 0;
+}
+
+}  // namespace
+
 int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     if (const std::string problem = checkRecordOptions(options); !problem.empty()) {
         std::fprintf(stderr, "pelmora: %s\npelmora: wrote nothing\n", problem.c_str());
@@ -111,52 +164,20 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
 
-    const std::int32_t rate =
-        options.rate != 0 ? options.rate : format.defaultRate(truncateToInt32(1.0 / view.animationTimeInterval() + 0.5));
-    std::unique_ptr<FrameSink> sink = sinkFor(options, format, rate);
+    const std::int32_t viewRate = truncateToInt32(1.0 / view.animationTimeInterval() + 0.5);
+    std::unique_ptr<FrameSink> sink =
+        sinkFor(options, format, options.rate != 0 ? options.rate : format.defaultRate(viewRate));
     if (!sink->open()) {
         sink->close();
         reportFailure(format, *sink, 0);
         return 1;
     }
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
-    if (terminal) {
+    if (::isatty(STDERR_FILENO) != 0) {
         std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed,
                      sink->destination().c_str());
     }
-    ProgressBar progress(stderr, options.frames, terminal);
-    bool good = true;
-    int written = 0;
-    while (written < options.frames && good && interrupts.caught() == 0) {
-        view.animateOneFrame();
-        cairo_surface_flush(surface.get());
-        good = sink->write(surface.get(), written + 1);
-        written += good ? 1 : 0;
-        progress.update(written);
-    }
-    progress.finish();
-    const int signal = interrupts.caught();
-    if (signal != 0) {
-        std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far%s\n",
-                     strsignal(signal), format.isVideo() ? " (interrupt again to abandon it)" : "");
-    }
-    // Encoding can take a while after the last frame; a signal then means
-    // the user wants out now.
-    bool abandoned = false;
-    sink->abandonWhen([&interrupts, &abandoned] {
-        abandoned = interrupts.arrivesWithin(std::chrono::milliseconds(50));
-        return abandoned;
-    });
-    if (!sink->close() || !good) {
-        if (abandoned) {
-            std::fprintf(stderr, "pelmora: abandoned; wrote nothing, %s is as it was\n", sink->destination().c_str());
-            return InterruptWatch::exitStatusFor(interrupts.caught());
-        }
-        reportFailure(format, *sink, written);
-        return 1;
-    }
-    reportWritten(format, *sink, written, options.frames);
-    return signal != 0 ? InterruptWatch::exitStatusFor(signal) : 0;
+    const FramesMade made = makeFrames(view, surface.get(), *sink, interrupts, options.frames);
+    return finishRecording(*sink, format, interrupts, made, options.frames);
 }
 
 std::string recordHelpText() {
