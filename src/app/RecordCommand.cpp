@@ -191,7 +191,7 @@ std::string recordHelpText() {
            "  --output PATH      a .mp4, .webm or .gif file, encoded with ffmpeg, or a folder\n"
            "                     for frame-000001.png, ... (default pelmora-frames)\n"
            "  --rate FPS         frames per second of a video (default 60; 50 for a GIF,\n"
-           "                     whose rate must divide 100)\n"
+           "                     whose rate must divide 100 and be at most 50)\n"
            "  --force            replace the frames an earlier recording left in the folder\n"
            "  --module-name NAME read the settings kept under NAME (default pelmora)\n"
            "  -KEY VALUE         override a setting for this recording; see pelmora --help\n"

@@ -65,9 +65,11 @@ std::string RecordFormat::rateProblem(std::int32_t rate) const {
     if (kind_ == Kind::PngFolder) {
         return "--rate applies to video files only";
     }
-    if (kind_ == Kind::Gif && kGifTicksPerSecond % rate != 0) {
-        return "a GIF shows each frame for whole hundredths of a second, so --rate " + std::to_string(rate) +
-               " would play at the wrong speed; use 100, 50, 25, 20, 10, 5, 4, 2 or 1";
+    // Browsers show a GIF frame of one hundredth of a second for a tenth,
+    // so two hundredths is the shortest delay that plays at its speed.
+    if (kind_ == Kind::Gif && (kGifTicksPerSecond % rate != 0 || rate > kGifRate)) {
+        return "a GIF shows each frame for whole hundredths of a second (at least two, for browsers), so --rate " +
+               std::to_string(rate) + " would play at the wrong speed; use 50, 25, 20, 10, 5, 4, 2 or 1";
     }
     return {};
 }

@@ -188,6 +188,8 @@ TEST(RecordOptions, WhatTheEncoderCannotTakeIsRefusedWithTheReason) {
     EXPECT_NE(recordError({"--output", "clip.mp4", "--size", "640x361"}).find("try 640x362"), std::string::npos);
     EXPECT_NE(recordError({"--frames", "0"}).find("at least one frame"), std::string::npos);
     EXPECT_NE(recordError({"--output", "clip.gif", "--rate", "30"}).find("hundredths"), std::string::npos);
+    EXPECT_NE(recordError({"--output", "clip.gif", "--rate", "100"}).find("hundredths"), std::string::npos);
+    EXPECT_EQ(recordError({"--output", "clip.webm", "--rate", "100"}), "");
     EXPECT_NE(recordError({"--output", "frames", "--rate", "30"}).find("video files only"), std::string::npos);
     EXPECT_NE(recordError({"--output", "clip.mp4", "--rate", "0"}).find("from 1 to 1000"), std::string::npos);
     EXPECT_NE(CommandLine::parse({"trace", "--force"}, std::nullopt).error.find("does not apply"), std::string::npos);
