@@ -4,7 +4,8 @@
 # Packages go to /usr unless the build chose another prefix on purpose.
 set(CPACK_PACKAGE_NAME pelmora)
 set(CPACK_PACKAGE_VENDOR "Pelmora developers")
-set(CPACK_PACKAGE_CONTACT "Pelmora developers <pelmora@localhost>")
+# PELMORA_MAINTAINER (resources/CMakeLists.txt) is the package's maintainer.
+set(CPACK_PACKAGE_CONTACT "${PELMORA_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "charged spheres that attract and repel each other, as a screen saver")
 # CPack puts the summary first; these lines become the long description.

@@ -15,6 +15,7 @@ build_packages=(
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
   sway grim wtype foot weston
+  lintian desktop-file-utils appstream
 )
 
 packages=("${build_packages[@]}")

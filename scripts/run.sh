@@ -17,5 +17,5 @@ if command -v ffmpeg >/dev/null; then
   output=pelmora-clip.mp4
 fi
 echo "No display: recording 300 frames to $output instead." >&2
-build/src/app/pelmora record --frames 300 --output "$output"
+build/src/app/pelmora record --frames 300 --force --output "$output"
 echo "Recorded: $(pwd)/$output" >&2

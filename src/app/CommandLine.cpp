@@ -8,6 +8,7 @@
 #include "ArgumentDomainStores.h"
 #include "KeyFileStores.h"
 #include "LayerMode.h"
+#include "RecordCommand.h"
 #include "SettingText.h"
 #include "SettingsSchema.h"
 #include "WindowId.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr std::int32_t kLargestSide = 16384;
 constexpr std::int32_t kLargestFrameCount = 100000000;
+constexpr std::int32_t kLargestRate = 1000;
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
@@ -27,7 +29,7 @@ const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
         {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
         {ProgramMode::Layer, {"layer", "fps", "module-name"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
-        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
+        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "rate", "force"}},
     };
     return table;
 }
@@ -47,7 +49,7 @@ const char* modeName(ProgramMode mode) {
 
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "layer" || name == "frames" || name == "size" ||
-           name == "seed" || name == "output";
+           name == "seed" || name == "output" || name == "rate";
 }
 
 template <typename Integer>
@@ -86,6 +88,9 @@ public:
         if (result_.error.empty()) {
             result_.error = ArgumentDomainStores::validate(result_.options.domain);
         }
+        if (result_.error.empty() && result_.options.mode == ProgramMode::Record) {
+            result_.error = checkRecordOptions(result_.options);
+        }
         return result_;
     }
 
@@ -122,6 +127,7 @@ private:
     void takeFlag(const std::string& name, const std::string& arg) {
         ProgramOptions& o = result_.options;
         if (name == "help" || name == "h") {
+            o.helpFor = o.mode == ProgramMode::Help ? o.helpFor : o.mode;
             o.mode = ProgramMode::Help;
         } else if (name == "version") {
             o.mode = ProgramMode::Version;
@@ -135,6 +141,8 @@ private:
             o.root = true;
         } else if (name == "draw") {
             o.draw = true;
+        } else if (name == "force") {
+            o.force = true;
         } else {
             fail("unknown option " + quoteForMessage(arg));
             return;
@@ -186,6 +194,12 @@ private:
                 fail("--output needs a path");
             }
             o.output = value;
+        } else if (name == "rate") {
+            const auto rate = wholeNumber<std::int32_t>(value);
+            if (!rate || *rate < 1 || *rate > kLargestRate) {
+                fail("--rate " + quoteForMessage(value) + " is not a whole number of frames per second from 1 to 1000");
+            }
+            o.rate = rate.value_or(0);
         }
     }
 
@@ -297,6 +311,7 @@ std::string CommandLine::helpText() {
         "  --seed S           seed the generator with S (default: from the clock)\n"
         "  --output PATH      a folder for numbered PNG files (default pelmora-frames),\n"
         "                     or a .mp4, .webm or .gif file encoded with ffmpeg\n"
+        "  --rate FPS, --force  see pelmora record --help\n"
         "Every mode:\n"
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"

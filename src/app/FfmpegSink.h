@@ -1,38 +1,53 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "FfmpegProcess.h"
 #include "FrameSink.h"
+#include "PartFile.h"
+#include "RecordFormat.h"
 
 namespace pelmora {
 
 // Encodes frames into a video file by piping raw BGRA pixels into ffmpeg.
+// The video is made under a temporary name beside the output and put in
+// place only when ffmpeg has finished it. A GIF goes through a temporary
+// lossless file, read once to choose the palette and once to apply it, so
+// that memory stays the same however long the clip is.
 class FfmpegSink : public FrameSink {
 public:
-    FfmpegSink(std::string path, int width, int height, double framesPerSecond);
-    ~FfmpegSink() override;
+    FfmpegSink(RecordFormat format, const std::string& path, std::int32_t width, std::int32_t height,
+               std::int32_t framesPerSecond);
 
-    // True for the file names this sink encodes: .mp4, .webm and .gif.
+    // Kept for callers that only ask whether a name is a video.
     static bool handles(const std::string& path);
-    // The ffmpeg found on PATH, or empty.
-    static std::string findFfmpeg();
+    static std::string findFfmpeg() { return FfmpegProcess::find(); }
 
     bool open() override;
     bool write(cairo_surface_t* frame, int index) override;
     bool close() override;
+    std::string destination() const override { return output_.finalPath().string(); }
+
+    // ffmpeg's arguments for the pass that takes the frames, without the program.
+    std::vector<std::string> inputPassArguments() const;
+    // The two passes that turn the lossless file into a GIF.
+    std::vector<std::string> paletteArguments(const std::string& palette) const;
+    std::vector<std::string> gifArguments(const std::string& palette) const;
 
 private:
-    std::vector<std::string> arguments(const std::string& ffmpeg) const;
+    bool makeGif();
+    bool fail(const std::string& what);
 
-    std::string path_;
-    int width_;
-    int height_;
-    double framesPerSecond_;
-    pid_t child_ = -1;
-    int pipe_ = -1;
+    RecordFormat format_;
+    std::int32_t width_;
+    std::int32_t height_;
+    std::int32_t framesPerSecond_;
+    std::string ffmpeg_;
+    PartFile output_;
+    PartFile lossless_;
+    FfmpegProcess encoder_;
 };
 
 }  // namespace pelmora

@@ -16,6 +16,8 @@ enum class ProgramMode { Window, Hack, Layer, Trace, Record, Help, Version };
 // setting key ("-numberOfThings 80") is a pair of the argument domain.
 struct ProgramOptions {
     ProgramMode mode = ProgramMode::Window;
+    // The mode whose help --help asked for.
+    ProgramMode helpFor = ProgramMode::Window;
     std::string moduleName = "pelmora";
     // -key value pairs that override the stored settings for this run only.
     SettingsDefaults domain;
@@ -36,6 +38,11 @@ struct ProgramOptions {
     std::optional<unsigned> seed;
     bool draw = false;
     std::string output;
+
+    // Record mode: frames per second of a video (0: the format's own), and
+    // leave to replace the frames of an earlier recording.
+    std::int32_t rate = 0;
+    bool force = false;
 };
 
 }  // namespace pelmora

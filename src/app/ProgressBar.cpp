@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "Truncation.h"
+
 namespace pelmora {
 
 namespace {
@@ -13,9 +15,9 @@ ProgressBar::ProgressBar(std::FILE* out, int total, bool enabled, Clock::time_po
 
 std::string ProgressBar::line(int done, int total, double elapsed) {
     const double share = total > 0 ? static_cast<double>(done) / total : 1.0;
-    const int filled = static_cast<int>(share * kBarWidth);
+    const int filled = truncateToInt32(share * kBarWidth);
     const double rate = elapsed > 0.0 ? done / elapsed : 0.0;
-    const int left = rate > 0.0 ? static_cast<int>((total - done) / rate + 0.5) : 0;
+    const int left = rate > 0.0 ? truncateToInt32((total - done) / rate + 0.5) : 0;
     char text[160];
     std::snprintf(text, sizeof text, "[%s%s] %d/%d frames  %.1f fps  %d:%02d left",
                   std::string(static_cast<std::size_t>(filled), '#').c_str(),

@@ -2,27 +2,32 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "CairoCanvas.h"
 #include "FfmpegSink.h"
+#include "InterruptWatch.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
+#include "RecordFormat.h"
+#include "Truncation.h"
 
 namespace pelmora {
 
 namespace {
 
-std::unique_ptr<FrameSink> sinkFor(const ProgramOptions& options, double framesPerSecond) {
-    if (FfmpegSink::handles(options.output)) {
-        return std::make_unique<FfmpegSink>(options.output, options.width, options.height, framesPerSecond);
+std::unique_ptr<FrameSink> sinkFor(const ProgramOptions& options, const RecordFormat& format, std::int32_t rate) {
+    if (format.isVideo()) {
+        return std::make_unique<FfmpegSink>(format, options.output, options.width, options.height, rate);
     }
-    return std::make_unique<PngFolderSink>(options.output);
+    return std::make_unique<PngFolderSink>(options.output, options.force);
 }
 
 unsigned clockSeed() {
@@ -36,16 +41,120 @@ struct ContextDeleter {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
 };
 
+// The closing line of every run, so that a log shows what the run left.
+void reportWritten(const RecordFormat& format, const FrameSink& sink, int frames, int total) {
+    const char* what = format.isVideo() ? "to" : "as PNG files in";
+    if (frames == total) {
+        std::fprintf(stderr, "pelmora: wrote %d frames %s %s\n", frames, what, sink.destination().c_str());
+    } else {
+        std::fprintf(stderr, "pelmora: wrote %d of %d frames %s %s\n", frames, total, what,
+                     sink.destination().c_str());
+    }
+}
+
+void reportFailure(const RecordFormat& format, const FrameSink& sink, int frames) {
+    std::fprintf(stderr, "pelmora: %s\n", sink.error().c_str());
+    if (format.isVideo()) {
+        std::fprintf(stderr, "pelmora: wrote nothing; %s is as it was\n", sink.destination().c_str());
+    } else if (frames == 0) {
+        std::fprintf(stderr, "pelmora: wrote nothing\n");
+    } else {
+        std::fprintf(stderr, "pelmora: wrote %d frames as PNG files in %s before stopping\n", frames,
+                     sink.destination().c_str());
+    }
+}
+
+}  // namespace
+
+std::string checkRecordOptions(const ProgramOptions& options) {
+    std::string error;
+    const RecordFormat format = RecordFormat::forOutput(options.output, &error);
+    if (!error.empty()) {
+        return error;
+    }
+    if (options.frames < 1) {
+        return "--frames " + std::to_string(options.frames) + ": a recording needs at least one frame";
+    }
+    if (std::string size = format.sizeProblem(options.width, options.height); !size.empty()) {
+        return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) + ": " + size;
+    }
+    if (options.rate != 0) {
+        return format.rateProblem(options.rate);
+    }
+    return {};
+}
+
+namespace {
+
+struct FramesMade {
+    int written = 0;
+    bool good = true;
+};
+
+// Renders and hands over frames until all are made, the sink fails or a
+// signal asks to stop.
+FramesMade makeFrames(PelmoraView& view, cairo_surface_t* surface, FrameSink& sink, InterruptWatch& interrupts,
+                      std::int32_t total) {
+    ProgressBar progress(stderr, total, ::isatty(STDERR_FILENO) != 0);
+    FramesMade made;
+    while (made.written < total && made.good && interrupts.caught() == 0) {
+        view.animateOneFrame();
+        cairo_surface_flush(surface);
+        made.good = sink.write(surface, made.written + 1);
+        made.written += made.good ? 1 : 0;
+        progress.update(made.written);
+    }
+    progress.finish();
+    return made;
+}
+
+// Closes the sink and says what the run left; returns the exit status.
+int finishRecording(FrameSink& sink, const RecordFormat& format, InterruptWatch& interrupts, const FramesMade& made,
+                    std::int32_t total) {
+    const int signal = interrupts.caught();
+    if (signal != 0) {
+        std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far%s\n",
+                     strsignal(signal), format.isVideo() ? " (interrupt again to abandon it)" : "");
+    }
+    // Encoding can take a while after the last frame; a signal then means
+    // the user wants out now.
+    bool abandoned = false;
+    sink.abandonWhen([&interrupts, &abandoned] {
+        abandoned = interrupts.arrivesWithin(std::chrono::milliseconds(50));
+        return abandoned;
+    });
+    if (!sink.close() || !made.good) {
+        if (abandoned) {
+            std::fprintf(stderr, "pelmora: abandoned; wrote nothing, %s is as it was\n", sink.destination().c_str());
+            return InterruptWatch::exitStatusFor(interrupts.caught());
+        }
+        reportFailure(format, sink, made.written);
+        return 1;
+    }
+    reportWritten(format, sink, made.written, total);
+    return signal != 0 ? InterruptWatch::exitStatusFor(signal) : 0;
+}
+
 }  // namespace
 
 int runRecord(const ProgramOptions& options, SettingsStores& stores) {
+    if (const std::string problem = checkRecordOptions(options); !problem.empty()) {
+        std::fprintf(stderr, "pelmora: %s\npelmora: wrote nothing\n", problem.c_str());
+        return 2;
+    }
+    // Before anything starts a thread (Pango starts one to load fonts): a
+    // thread made earlier would not hold the signals back, and a Ctrl-C
+    // delivered to it would end the program with the recording unfinished.
+    InterruptWatch interrupts;
+    std::string ignored;
+    const RecordFormat format = RecordFormat::forOutput(options.output, &ignored);
     const unsigned seed = options.seed ? *options.seed : clockSeed();
     std::srand(seed);
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, options.width, options.height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "pelmora: cannot make a %dx%d picture: %s\n", options.width, options.height,
-                     cairo_status_to_string(cairo_surface_status(surface.get())));
+        std::fprintf(stderr, "pelmora: cannot make a %dx%d picture: %s\npelmora: wrote nothing\n", options.width,
+                     options.height, cairo_status_to_string(cairo_surface_status(surface.get())));
         return 1;
     }
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
@@ -55,30 +164,42 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
 
-    std::unique_ptr<FrameSink> sink = sinkFor(options, 1.0 / view.animationTimeInterval());
+    const std::int32_t viewRate = truncateToInt32(1.0 / view.animationTimeInterval() + 0.5);
+    std::unique_ptr<FrameSink> sink =
+        sinkFor(options, format, options.rate != 0 ? options.rate : format.defaultRate(viewRate));
     if (!sink->open()) {
-        std::fprintf(stderr, "pelmora: %s\n", sink->error().c_str());
+        sink->close();
+        reportFailure(format, *sink, 0);
         return 1;
     }
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
-    if (terminal) {
-        std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed, options.output.c_str());
+    if (::isatty(STDERR_FILENO) != 0) {
+        std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed,
+                     sink->destination().c_str());
     }
-    ProgressBar progress(stderr, options.frames, terminal);
-    bool good = true;
-    for (int frame = 1; frame <= options.frames && good; ++frame) {
-        view.animateOneFrame();
-        cairo_surface_flush(surface.get());
-        good = sink->write(surface.get(), frame);
-        progress.update(frame);
-    }
-    progress.finish();
-    good = sink->close() && good;
-    if (!good) {
-        std::fprintf(stderr, "pelmora: %s\n", sink->error().c_str());
-        return 1;
-    }
-    return 0;
+    const FramesMade made = makeFrames(view, surface.get(), *sink, interrupts, options.frames);
+    return finishRecording(*sink, format, interrupts, made, options.frames);
+}
+
+std::string recordHelpText() {
+    return "Usage: pelmora record [--frames N] [--size WxH] [--seed S] [--output PATH] [--rate FPS] [--force]\n"
+           "                      [-KEY VALUE ...]\n"
+           "Renders the screen saver without a display, into a video or numbered PNG files.\n"
+           "\n"
+           "  --frames N         frames to render, at least 1 (default 600)\n"
+           "  --size WxH         picture size (default 1280x720); an .mp4 needs even sides\n"
+           "  --seed S           seed the generator with S (default: from the clock)\n"
+           "  --output PATH      a .mp4, .webm or .gif file, encoded with ffmpeg, or a folder\n"
+           "                     for frame-000001.png, ... (default pelmora-frames)\n"
+           "  --rate FPS         frames per second of a video (default 60; 50 for a GIF,\n"
+           "                     whose rate must divide 100 and be at most 50)\n"
+           "  --force            replace the frames an earlier recording left in the folder\n"
+           "  --module-name NAME read the settings kept under NAME (default pelmora)\n"
+           "  -KEY VALUE         override a setting for this recording; see pelmora --help\n"
+           "\n"
+           "A file appears under its name only when it is complete: a recording that fails\n"
+           "leaves an existing file of that name as it was. Ctrl-C or SIGTERM ends the\n"
+           "recording early and keeps the frames made so far; a second one while the video\n"
+           "is being finished abandons it.\n";
 }
 
 }  // namespace pelmora

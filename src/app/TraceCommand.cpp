@@ -41,4 +41,18 @@ int runTrace(const ProgramOptions& options, SettingsStores& stores, std::FILE* o
     return 0;
 }
 
+std::string traceHelpText() {
+    return "Usage: pelmora trace [--frames N] [--size WxH] [--seed S] [--draw] [-KEY VALUE ...]\n"
+           "Runs one view without a display and writes, on standard output, a JSON line of\n"
+           "every sphere after creation (frame 0) and after each frame.\n"
+           "\n"
+           "  --frames N         frames to run (default 10)\n"
+           "  --size WxH         bounds of the view (default 800x600)\n"
+           "  --seed S           seed the generator with S (default: its starting state,\n"
+           "                     so that two runs give the same trace)\n"
+           "  --draw             add every drawing operation of each frame\n"
+           "  --module-name NAME read the settings kept under NAME (default pelmora)\n"
+           "  -KEY VALUE         override a setting for this run; see pelmora --help\n";
+}
+
 }  // namespace pelmora

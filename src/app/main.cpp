@@ -30,7 +30,10 @@ int main(int argc, char** argv) {
     const ProgramOptions& options = parsed.options;
     switch (options.mode) {
         case ProgramMode::Help:
-            std::fputs(CommandLine::helpText().c_str(), stdout);
+            std::fputs(options.helpFor == ProgramMode::Record  ? recordHelpText().c_str()
+                       : options.helpFor == ProgramMode::Trace ? traceHelpText().c_str()
+                                                                : CommandLine::helpText().c_str(),
+                       stdout);
             return 0;
         case ProgramMode::Version:
             std::printf("pelmora %s\n", PELMORA_VERSION);

@@ -1,15 +1,27 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cairo.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <pthread.h>
+#include <sstream>
 
+#include "CommandLine.h"
 #include "FfmpegSink.h"
+#include "InterruptWatch.h"
 #include "MemoryStores.h"
+#include "PartFile.h"
+#include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordCommand.h"
+#include "RecordFormat.h"
+#include "TraceCommand.h"
 
 namespace pelmora {
 namespace {
@@ -115,6 +127,291 @@ TEST_F(Record, VideoThroughFfmpeg) {
     EXPECT_TRUE(FfmpegSink::handles("A.MP4"));
     EXPECT_TRUE(FfmpegSink::handles("a.gif"));
     EXPECT_FALSE(FfmpegSink::handles("frames"));
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Puts a shell script named ffmpeg first on PATH for the test's lifetime.
+class FakeFfmpeg {
+public:
+    FakeFfmpeg(const fs::path& folder, const std::string& body) : saved_(std::getenv("PATH")) {
+        fs::create_directories(folder);
+        const fs::path script = folder / "ffmpeg";
+        writeFile(script, "#!/bin/sh\n" + body);
+        fs::permissions(script, fs::perms::owner_all);
+        ::setenv("PATH", (folder.string() + ":" + saved_).c_str(), 1);
+    }
+    ~FakeFfmpeg() { ::setenv("PATH", saved_.c_str(), 1); }
+    FakeFfmpeg(const FakeFfmpeg&) = delete;
+    FakeFfmpeg& operator=(const FakeFfmpeg&) = delete;
+
+private:
+    std::string saved_;
+};
+
+std::string recordError(std::vector<std::string> args) {
+    args.insert(args.begin(), "record");
+    return CommandLine::parse(args, std::nullopt).error;
+}
+
+TEST(RecordOptions, WhatTheEncoderCannotTakeIsRefusedWithTheReason) {
+    EXPECT_EQ(recordError({"--output", "clip.mp4", "--size", "640x360"}), "");
+    EXPECT_EQ(recordError({"--output", "CLIP.WEBM", "--size", "161x121"}), "");
+    EXPECT_EQ(recordError({"--output", "clip.gif", "--size", "1x1", "--rate", "25"}), "");
+    EXPECT_EQ(recordError({"--output", "frames.v2/"}), "");
+
+    for (const char* name : {"clip.avi", "clip.mkv", "frame.png", "frames.v2"}) {
+        const std::string error = recordError({"--output", name});
+        EXPECT_NE(error.find(".mp4, .webm or .gif"), std::string::npos) << name << ": " << error;
+    }
+    EXPECT_NE(recordError({"--output", "precious.mp4", "--size", "1x1"}).find("even width and height"),
+              std::string::npos);
+    EXPECT_NE(recordError({"--output", "clip.mp4", "--size", "640x361"}).find("try 640x362"), std::string::npos);
+    EXPECT_NE(recordError({"--frames", "0"}).find("at least one frame"), std::string::npos);
+    EXPECT_NE(recordError({"--output", "clip.gif", "--rate", "30"}).find("hundredths"), std::string::npos);
+    EXPECT_NE(recordError({"--output", "clip.gif", "--rate", "100"}).find("hundredths"), std::string::npos);
+    EXPECT_EQ(recordError({"--output", "clip.webm", "--rate", "100"}), "");
+    EXPECT_NE(recordError({"--output", "frames", "--rate", "30"}).find("video files only"), std::string::npos);
+    EXPECT_NE(recordError({"--output", "clip.mp4", "--rate", "0"}).find("from 1 to 1000"), std::string::npos);
+    EXPECT_NE(CommandLine::parse({"trace", "--force"}, std::nullopt).error.find("does not apply"), std::string::npos);
+
+    const auto parsed = CommandLine::parse({"record", "--rate", "25", "--force", "--output", "a.webm"}, std::nullopt);
+    EXPECT_EQ(parsed.options.rate, 25);
+    EXPECT_TRUE(parsed.options.force);
+}
+
+TEST(RecordOptions, EachModeHasItsOwnHelp) {
+    const auto record = CommandLine::parse({"record", "--help"}, std::nullopt).options;
+    EXPECT_EQ(record.mode, ProgramMode::Help);
+    EXPECT_EQ(record.helpFor, ProgramMode::Record);
+    EXPECT_EQ(CommandLine::parse({"trace", "-h"}, std::nullopt).options.helpFor, ProgramMode::Trace);
+    EXPECT_EQ(CommandLine::parse({"--help"}, std::nullopt).options.helpFor, ProgramMode::Window);
+    EXPECT_NE(recordHelpText().find("--force"), std::string::npos);
+    EXPECT_NE(traceHelpText().find("--draw"), std::string::npos);
+}
+
+TEST(RecordFormatOfAFolder, AnExistingFolderTakesFramesWhateverItsName) {
+    const fs::path folder = fs::temp_directory_path() / ("pelmora-format-" + std::to_string(::getpid()) + ".mp4");
+    fs::create_directories(folder);
+    std::string error;
+    EXPECT_FALSE(RecordFormat::forOutput(folder.string(), &error).isVideo());
+    EXPECT_EQ(error, "");
+    fs::remove_all(folder);
+}
+
+TEST_F(Record, APartFileReplacesTheOldFileOnlyWhenCommitted) {
+    fs::create_directories(folder_);
+    const fs::path precious = folder_ / "precious.mp4";
+    writeFile(precious, "old");
+    {
+        PartFile part(precious);
+        ASSERT_TRUE(part.create()) << part.error();
+        EXPECT_EQ(part.temporaryPath().parent_path(), folder_);
+        EXPECT_EQ(part.temporaryPath().filename().string().rfind(".precious.mp4.", 0), 0U);
+        ASSERT_EQ(::write(part.fd(), "new", 3), 3);
+        EXPECT_EQ(readFile(precious), "old");
+    }
+    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
+    EXPECT_EQ(readFile(precious), "old");
+
+    PartFile part(precious);
+    ASSERT_TRUE(part.create());
+    ASSERT_EQ(::write(part.fd(), "new", 3), 3);
+    ASSERT_TRUE(part.commit()) << part.error();
+    EXPECT_EQ(readFile(precious), "new");
+    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
+}
+
+TEST_F(Record, AFolderWithEarlierFramesIsRefusedUnlessForced) {
+    ProgramOptions o = options(2);
+    fs::create_directories(o.output);
+    writeFile(fs::path(o.output) / "frame-000001.png", "old");
+    writeFile(fs::path(o.output) / "frame-000009.png", "old");
+    writeFile(fs::path(o.output) / "notes.txt", "mine");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.find("already holds 2 frames"), std::string::npos) << error;
+    EXPECT_NE(error.find("--force"), std::string::npos) << error;
+    EXPECT_EQ(readFile(fs::path(o.output) / "frame-000009.png"), "old");
+
+    o.force = true;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 0);
+    const std::string done = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(namesIn(o.output), (std::vector<std::string>{"frame-000001.png", "frame-000002.png", "notes.txt"}));
+    EXPECT_NE(done.find("wrote 2 frames as PNG files in " + o.output), std::string::npos) << done;
+    EXPECT_TRUE(PngFolderSink::isFrameName("frame-1234567.png"));
+    EXPECT_FALSE(PngFolderSink::isFrameName("frame-00001.png"));
+    EXPECT_FALSE(PngFolderSink::isFrameName("frame-00000a.png"));
+}
+
+TEST_F(Record, AFailedFrameSaysWhyAndLeavesNoPartialFile) {
+    ProgramOptions o = options(3);
+    fs::create_directories(o.output);
+    // A file size limit makes write() fail as a full disk would, with its own errno.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    ::testing::internal::CaptureStderr();
+    const int status = runRecord(o, stores_);
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(error.find("cannot write " + o.output + "/frame-000001.png: File too large"), std::string::npos)
+        << error;
+    EXPECT_NE(error.find("wrote nothing"), std::string::npos) << error;
+    EXPECT_TRUE(namesIn(o.output).empty());
+}
+
+TEST_F(Record, AVideoWhereItCannotBeWrittenSaysWhy) {
+    ProgramOptions o = options(2);
+    o.output = (folder_ / "missing" / "clip.webm").string();
+    FakeFfmpeg fake(folder_ / "bin", "cat >/dev/null\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.find("the folder " + (folder_ / "missing").string() + " does not exist"), std::string::npos)
+        << error;
+
+    if (::geteuid() == 0) {
+        return;  // root writes into read-only folders
+    }
+    fs::create_directories(folder_ / "locked");
+    fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    o.output = (folder_ / "locked" / "clip.webm").string();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    error = ::testing::internal::GetCapturedStderr();
+    fs::permissions(folder_ / "locked", fs::perms::owner_all);
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+}
+
+TEST_F(Record, WhenFfmpegFailsTheOldFileStaysAndItsLastLinesAreShown) {
+    fs::create_directories(folder_);
+    const fs::path precious = folder_ / "precious.mp4";
+    writeFile(precious, "the only copy");
+    FakeFfmpeg fake(folder_ / "bin",
+                    "head -c 1000 >/dev/null\n"
+                    "for n in 1 2 3 4 5 6; do echo \"complaint $n\" >&2; done\n"
+                    "echo 'No space left on device' >&2\n"
+                    "exit 1\n");
+    ProgramOptions o = options(5);
+    o.output = precious.string();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(precious), "the only copy");
+    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"bin", "precious.mp4"}));
+    EXPECT_NE(error.find("ffmpeg failed (exit status 1)"), std::string::npos) << error;
+    EXPECT_NE(error.find("  complaint 4\n  complaint 5\n  complaint 6\n  No space left on device\n"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(error.find("complaint 3"), std::string::npos) << error;
+    EXPECT_NE(error.find("wrote nothing; " + precious.string() + " is as it was"), std::string::npos) << error;
+}
+
+TEST_F(Record, FfmpegIsHandedAnAbsoluteFileAndAContainer) {
+    fs::create_directories(folder_);
+    const fs::path argsFile = folder_ / "args";
+    FakeFfmpeg fake(folder_ / "bin", "printf '%s\\n' \"$@\" > '" + argsFile.string() + "'\ncat >/dev/null\n");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_);
+    ProgramOptions o = options(2);
+    o.output = "-clip.mp4";
+    ::testing::internal::CaptureStderr();
+    const int status = runRecord(o, stores_);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    fs::current_path(previous);
+    ASSERT_EQ(status, 0) << said;
+    EXPECT_TRUE(fs::exists(folder_ / "-clip.mp4"));
+    std::vector<std::string> args;
+    std::istringstream lines(readFile(argsFile));
+    for (std::string line; std::getline(lines, line);) {
+        args.push_back(line);
+    }
+    ASSERT_GE(args.size(), 3U);
+    const std::string target = args.back();
+    EXPECT_EQ(target.rfind("file:" + (folder_ / ".-clip.mp4.").string(), 0), 0U) << target;
+    EXPECT_EQ(args[args.size() - 3], "mp4");
+    EXPECT_NE(said.find("wrote 2 frames to " + (folder_ / "-clip.mp4").string()), std::string::npos) << said;
+}
+
+TEST(InterruptWatchSignals, AreHeldUntilAskedForAndTheMaskComesBack) {
+    {
+        InterruptWatch watch;
+        EXPECT_EQ(watch.caught(), 0);
+        std::raise(SIGTERM);
+        EXPECT_EQ(watch.caught(), SIGTERM);
+        std::raise(SIGINT);
+        EXPECT_EQ(watch.caught(), SIGTERM);
+        std::raise(SIGINT);  // taken on the way out, not delivered
+    }
+    {
+        InterruptWatch watch;
+        std::raise(SIGHUP);
+        EXPECT_EQ(watch.caught(), SIGHUP);
+    }
+    sigset_t now;
+    pthread_sigmask(SIG_SETMASK, nullptr, &now);
+    EXPECT_EQ(sigismember(&now, SIGTERM), 0);
+    EXPECT_EQ(sigismember(&now, SIGINT), 0);
+    EXPECT_EQ(sigismember(&now, SIGHUP), 0);
+    EXPECT_EQ(InterruptWatch::exitStatusFor(SIGINT), 130);
+    EXPECT_EQ(InterruptWatch::exitStatusFor(SIGTERM), 143);
+}
+
+TEST_F(Record, AGifPlaysAtItsRateAndFfmpegsMemoryStaysBounded) {
+    if (FfmpegSink::findFfmpeg().empty()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    fs::create_directories(folder_);
+    ProgramOptions o = options(300);
+    o.width = 640;
+    o.height = 360;
+    o.output = (folder_ / "clip.gif").string();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(runRecord(o, stores_), 0) << ::testing::internal::GetCapturedStderr();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"clip.gif"});
+    // Holding the whole clip, as one filter graph that makes the palette and
+    // applies it does, takes 640 * 360 * 4 bytes for each of the 300 frames:
+    // 276 MB. Passes over a lossless file stay far below that.
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 150L * 1024L) << "kilobytes";
+
+    const std::string probe = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + o.output + "'";
+    std::FILE* pipe = ::popen(probe.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char text[64] = {};
+    const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
+    ::pclose(pipe);
+    ASSERT_TRUE(read);
+    EXPECT_DOUBLE_EQ(std::stod(text), 6.0);  // 300 frames at 50 a second
 }
 
 TEST(ProgressBarLine, ShowsFramesRateAndTimeLeft) {
