@@ -17,13 +17,21 @@ namespace {
 
 constexpr std::int32_t kLargestSide = 16384;
 constexpr std::int32_t kLargestFrameCount = 100000000;
+constexpr std::int64_t kLongestDelay = 10000000;
+
+// Options every XScreenSaver hack is handed or taught to take that mean
+// nothing here: the window, visual and colormap are the caller's or GTK's.
+bool isIgnoredHackFlag(const std::string& name) { return name == "window" || name == "install" || name == "mono"; }
+bool isIgnoredHackValue(const std::string& name) { return name == "visual"; }
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name", "delay", "display", "verbose",
+                               "window", "install", "mono", "visual"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name", "delay", "display", "verbose",
+                               "window", "install", "mono", "visual"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
     };
@@ -44,7 +52,7 @@ const char* modeName(ProgramMode mode) {
 
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "frames" || name == "size" ||
-           name == "seed" || name == "output";
+           name == "seed" || name == "output" || name == "delay" || name == "display" || isIgnoredHackValue(name);
 }
 
 template <typename Integer>
@@ -132,6 +140,10 @@ private:
             o.root = true;
         } else if (name == "draw") {
             o.draw = true;
+        } else if (name == "verbose") {
+            o.verbose = true;
+        } else if (isIgnoredHackFlag(name)) {
+            // accepted for the callers' sake; see isIgnoredHackFlag
         } else {
             fail("unknown option " + quoteForMessage(arg));
             return;
@@ -178,6 +190,17 @@ private:
                 fail("--output needs a path");
             }
             o.output = value;
+        } else if (name == "delay") {
+            const auto delay = wholeNumber<std::int64_t>(value);
+            if (!delay || *delay < 0 || *delay > kLongestDelay) {
+                fail("--delay " + quoteForMessage(value) + " is not a number of microseconds from 0 to 10000000");
+            }
+            o.delayMicroseconds = delay;
+        } else if (name == "display") {
+            if (value.empty()) {
+                fail("--display needs a display name, such as :0");
+            }
+            o.display = value;
         }
     }
 
@@ -204,6 +227,7 @@ private:
         const bool windowOptions = o.fullscreen || o.preview;
         if (o.root || o.windowId) {
             o.mode = ProgramMode::Hack;
+            o.settingsFromCommandLine = o.root;
         } else if (xscreensaverWindow && !windowOptions) {
             o.mode = ProgramMode::Hack;
             o.root = true;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "InteractiveOptions.h"
 #include "SettingsSetup.h"
 #include "WindowId.h"
 #include "X11Hack.h"
@@ -45,8 +46,15 @@ int runHackMode(const ProgramOptions& options) {
     if (!target.ok) {
         return EXIT_FAILURE;
     }
+    if (!options.display.empty()) {
+        useDisplay(options.display);
+    }
     const auto stores = makeSettingsStores(options);
     X11Hack hack(*stores, options.moduleName, options.fps);
+    if (options.delayMicroseconds) {
+        hack.setFrameInterval(frameIntervalSeconds(*options.delayMicroseconds));
+    }
+    hack.setVerbose(options.verbose);
     return hack.run(target.windowId);
 }
 

@@ -71,6 +71,43 @@ TEST(CommandLine, HackModeFromTheLockersEnvironment) {
     EXPECT_EQ(parse({"trace"}, std::string("0x400007")).options.mode, ProgramMode::Trace);
 }
 
+TEST(CommandLine, OnlyXScreenSaversRootHackTakesItsSettingsFromTheCommandLineAlone) {
+    EXPECT_TRUE(parse({"--root"}).options.settingsFromCommandLine);
+    EXPECT_TRUE(parse({"-root", "-labelsEnabled", "NO"}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_TRUE(parse({"--root", "--window-id", "0x400007"}).options.settingsFromCommandLine);
+    // xsecurelock's bare start and a window named by hand keep the settings file.
+    EXPECT_FALSE(parse({}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_FALSE(parse({"-numberOfThings", "80"}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_FALSE(parse({"--window-id", "0x400007"}).options.settingsFromCommandLine);
+    EXPECT_FALSE(parse({}).options.settingsFromCommandLine);
+}
+
+TEST(CommandLine, DelayBetweenFramesInMicroseconds) {
+    EXPECT_FALSE(parse({}).options.delayMicroseconds);
+    EXPECT_EQ(parse({"--delay", "20000"}).options.delayMicroseconds, 20000);
+    EXPECT_EQ(parse({"-root", "-delay=0"}).options.delayMicroseconds, 0);
+    EXPECT_EQ(parse({"--delay", "10000000"}).options.delayMicroseconds, 10000000);
+    for (const char* bad : {"-1", "10000001", "1.5", "fast", ""}) {
+        EXPECT_NE(errorOf({"--delay", bad}).find("--delay"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(errorOf({"trace", "--delay", "100"}), "option --delay does not apply to trace");
+}
+
+TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
+    const auto hack = parse({"-root", "-window", "-install", "-mono", "-visual", "TrueColor", "-display", ":5",
+                             "--verbose"});
+    EXPECT_EQ(hack.error, "");
+    EXPECT_EQ(hack.options.mode, ProgramMode::Hack);
+    EXPECT_EQ(hack.options.display, ":5");
+    EXPECT_TRUE(hack.options.verbose);
+    EXPECT_EQ(parse({"--display=:7", "--visual=default"}).options.display, ":7");
+    EXPECT_EQ(parse({"-window"}).options.mode, ProgramMode::Window);
+    EXPECT_FALSE(parse({}).options.verbose);
+    EXPECT_NE(errorOf({"--display="}).find("--display"), std::string::npos);
+    EXPECT_EQ(errorOf({"record", "-visual", "default"}), "option --visual does not apply to record");
+    EXPECT_EQ(errorOf({"trace", "-mono"}), "option --mono does not apply to trace");
+}
+
 TEST(CommandLine, WindowIdsInHexAndDecimal) {
     EXPECT_EQ(parse({"--window-id", "27262979"}).options.windowId, 27262979U);
     EXPECT_NE(errorOf({"--window-id", "window"}).find("window id"), std::string::npos);

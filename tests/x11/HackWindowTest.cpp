@@ -213,18 +213,36 @@ TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
     }
 }
 
-TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
+TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLineWhenVerbose) {
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        TestWindow window(server_.display(), 0, 0, 300, 200);
+        ASSERT_TRUE(window.ok());
+        const std::vector<std::string> arguments =
+            verbose ? std::vector<std::string>{"--root", "--verbose"} : std::vector<std::string>{"--root"};
+        auto hack = startHack(arguments, hexId(window.id()));
+        ASSERT_TRUE(waitForPicture(window, showsTheView));
+        window.destroy();
+        const std::optional<int> status = hack->waitForExit(5s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, 0);
+        const std::string message = hack->standardError();
+        EXPECT_EQ(lineCount(message), verbose ? 1 : 0) << message;
+        EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
+    }
+}
+
+TEST_F(HackWindowTest, TheStandardHackOptionsAreTakenAndDisplayNamesTheServer) {
     TestWindow window(server_.display(), 0, 0, 300, 200);
     ASSERT_TRUE(window.ok());
-    auto hack = startHack({"--root"}, hexId(window.id()));
-    ASSERT_TRUE(waitForPicture(window, showsTheView));
-    window.destroy();
-    const std::optional<int> status = hack->waitForExit(5s);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(*status, 0);
-    const std::string message = hack->standardError();
-    EXPECT_EQ(lineCount(message), 1) << message;
-    EXPECT_NE(message.find("destroyed"), std::string::npos) << message;
+    auto hack = std::make_unique<HackProcess>(
+        PELMORA_PROGRAM,
+        std::vector<std::string>{"-root", "-window", "-install", "-mono", "-visual", "default", "-display",
+                                 server_.display(), "--delay", "5000"},
+        std::map<std::string, std::string>{
+            {"DISPLAY", ":59999"}, {"XDG_CONFIG_HOME", configHome_}, {"XSCREENSAVER_WINDOW", hexId(window.id())}});
+    EXPECT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    EXPECT_TRUE(hack->running()) << hack->standardError();
 }
 
 TEST_F(HackWindowTest, ALostDisplayEndsTheHackWithOneLineInsteadOfXlibsDump) {

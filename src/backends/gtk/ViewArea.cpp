@@ -69,9 +69,10 @@ void ViewArea::resize(int width, int height) {
     }
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
-    pacer_.emplace(view_->animationTimeInterval());
+    const double interval = options_.frameInterval.value_or(view_->animationTimeInterval());
+    pacer_.emplace(interval);
     if (options_.showFps) {
-        fps_.emplace(view_->animationTimeInterval());
+        fps_.emplace(interval);
     }
     if (viewCreated_) {
         viewCreated_(*view_);
