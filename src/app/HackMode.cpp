@@ -39,9 +39,21 @@ TargetChoice chooseTarget(const ProgramOptions& options) {
     return {true, *parsed};
 }
 
+// xsecurelock (Debian 12's 1.8) starts its saver as `saver -root`, with
+// this variable set by the helper that gives each screen its window. It has
+// no settings page of its own, so its hack keeps the settings file.
+bool startedByXsecurelock() {
+    const char* marker = std::getenv("XSECURELOCK_INSIDE_SAVER_MULTIPLEX");
+    return marker != nullptr && *marker != '\0';
+}
+
 }  // namespace
 
-int runHackMode(const ProgramOptions& options) {
+int runHackMode(const ProgramOptions& given) {
+    ProgramOptions options = given;
+    if (startedByXsecurelock()) {
+        options.settingsFromCommandLine = false;
+    }
     const TargetChoice target = chooseTarget(options);
     if (!target.ok) {
         return EXIT_FAILURE;

@@ -73,6 +73,13 @@ TEST(PelmoraXmlTest, NamesExactlyTheElevenSettingsWithTheirDefaults) {
     EXPECT_EQ(widgets["showfps"].first, "boolean");
     EXPECT_EQ(widgets["showfps"].second["arg-set"], "--fps");
     widgets.erase("showfps");
+    // The frame rate slider: microseconds between frames, faster to the
+    // right, one sixtieth of a second by default as without --delay.
+    ASSERT_EQ(widgets.count("delay"), 1U);
+    EXPECT_EQ(widgets["delay"].second["arg"], "--delay %");
+    EXPECT_EQ(widgets["delay"].second["default"], "16667");
+    EXPECT_EQ(widgets["delay"].second["convert"], "invert");
+    widgets.erase("delay");
 
     std::set<std::string> expected;
     for (const SettingKey& setting : kSettingKeys) {
@@ -151,11 +158,11 @@ protected:
         char pattern[] = "/tmp/pelmora-page-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         configHome_ = pattern;
-        // The window's Options dialog saved every box ticked and big spheres.
+        // The window's Options dialog saved every box ticked and no spheres.
         std::filesystem::create_directories(configHome_ / "pelmora");
         std::ofstream(configHome_ / "pelmora" / "pelmora.conf")
             << "[Settings]\nlabelsEnabled=YES\nshowLocalFields=YES\nfillSpheres=YES\nbouncingEnabled=YES\n"
-               "neutralCharges=YES\nsphereRadii=30.0\n";
+               "neutralCharges=YES\nnumberOfThings=0\n";
     }
 
     void TearDown() override {
@@ -165,12 +172,13 @@ protected:
     }
 
     std::unique_ptr<testing::HackProcess> startHack(const std::vector<std::string>& arguments,
-                                                    const testing::TestWindow& window) {
+                                                    const testing::TestWindow& window, bool underXsecurelock) {
         return std::make_unique<testing::HackProcess>(
             PELMORA_PROGRAM, arguments,
             std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                                {"XDG_CONFIG_HOME", configHome_.string()},
-                                               {"XSCREENSAVER_WINDOW", std::to_string(window.id())}});
+                                               {"XSCREENSAVER_WINDOW", std::to_string(window.id())},
+                                               {"XSECURELOCK_INSIDE_SAVER_MULTIPLEX", underXsecurelock ? "1" : ""}});
     }
 
     testing::XvfbServer server_{640, 480};
@@ -178,15 +186,20 @@ protected:
 };
 
 // Field lines and charge labels are white; unfilled spheres of the default
-// radius leave most of the window to the background.
+// radius leave most of the window to the background; the default number of
+// spheres shows although the file says none.
 TEST_F(PelmoraPageCommandTest, ThePagesCommandWithEveryBoxOffRunsSoWhateverTheSettingsFileSays) {
     using namespace std::chrono_literals;
     testing::TestWindow window(server_.display(), 0, 0, 400, 300);
     ASSERT_TRUE(window.ok());
-    const auto fileInUse = [](const testing::Picture& picture) { return picture.census().white > 0; };
+    const auto fileInUse = [](const testing::Picture& picture) {
+        const testing::PixelCensus census = picture.census();
+        return census.total > 0 && census.background == census.total;
+    };
     {
-        // xsecurelock's bare start reads the file: white lines and labels.
-        auto locker = startHack({}, window);
+        // xsecurelock starts its saver as `pelmora -root` with its marker
+        // set; that run reads the file: no spheres, only the background.
+        auto locker = startHack({"-root"}, window, true);
         bool seen = false;
         for (const auto deadline = std::chrono::steady_clock::now() + 5s;
              !seen && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
@@ -196,7 +209,7 @@ TEST_F(PelmoraPageCommandTest, ThePagesCommandWithEveryBoxOffRunsSoWhateverTheSe
     }
     window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
     const std::vector<std::string> arguments = pageCommandWithEveryBoxOff(readXml());
-    auto hack = startHack(arguments, window);
+    auto hack = startHack(arguments, window, false);
     int framesLookedAt = 0;
     for (const auto deadline = std::chrono::steady_clock::now() + 10s;
          framesLookedAt < 20 && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
