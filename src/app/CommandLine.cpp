@@ -8,6 +8,7 @@
 #include "ArgumentDomainStores.h"
 #include "KeyFileStores.h"
 #include "SettingText.h"
+#include "SettingsHelp.h"
 #include "SettingsSchema.h"
 #include "WindowId.h"
 
@@ -294,10 +295,17 @@ std::string CommandLine::helpText() {
         "  --fullscreen       one full-screen window per monitor; any key, click or mouse move ends it\n"
         "  --preview          create the view as a preview\n"
         "  --fps              show frames per second and load over the picture\n"
-        "  keys: o options, F11 full screen, Escape or q quit\n"
-        "Hack:\n"
-        "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
+        "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
+        "  --display DPY      the X display to use instead of $DISPLAY\n"
+        "  keys: o options, F11 full screen, Escape leaves full screen, else quits,\n"
+        "        q or Ctrl+Q quits, F1 or ? lists the keys\n"
+        "Hack (also takes --fps, --delay and --display):\n"
+        "  --root             draw into $XSCREENSAVER_WINDOW, else the root window; the\n"
+        "                     settings are the defaults and the -KEY VALUE pairs only\n"
+        "                     (not under xsecurelock, which keeps the settings file)\n"
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
+        "  --verbose          also report a normal end (the window destroyed)\n"
+        "  -window, -visual X, -install, -mono are taken and ignored\n"
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"
         "  --frames N         frames to run (default 10)\n"
         "  --size WxH         bounds of the view (default 800x600)\n"
@@ -313,16 +321,9 @@ std::string CommandLine::helpText() {
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
         "\n"
-        "Settings (KEY, default), kept in $XDG_CONFIG_HOME/pelmora/NAME.conf:\n";
-    for (const SettingKey& entry : kSettingKeys) {
-        text += "  ";
-        text += entry.key;
-        text.append(24 - entry.key.size(), ' ');
-        text += entry.defaultText;
-        text += "  (";
-        text += describeSettingType(entry.type);
-        text += ")\n";
-    }
+        "Settings, in the order of the Options dialog, kept in\n"
+        "$XDG_CONFIG_HOME/pelmora/NAME.conf (ranges are those the dialog offers):\n";
+    text += SettingsHelp::text();
     text += "Options take one or two dashes alike (-fps is --fps).\n";
     return text;
 }
