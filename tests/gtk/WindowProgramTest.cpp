@@ -218,6 +218,13 @@ protected:
         return output.empty() ? 0 : std::stoul(output);
     }
 
+    // The same without waiting: 0 when there is no such window now.
+    unsigned long findWindowNow(const std::string& title) {
+        const std::string output = run("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                       " --name '^" + title + "$' 2>/dev/null");
+        return output.empty() ? 0 : std::stoul(output);
+    }
+
     unsigned long mainWindow() {
         const unsigned long window = findWindow("Pelmora");
         // Let the first frames land before anyone looks.
@@ -399,6 +406,24 @@ TEST_F(WindowProgramTest, EscapeClosesTheWindow) {
     const unsigned long window = mainWindow();
     ASSERT_NE(window, 0U) << errors();
     keys(window, "Escape");
+    EXPECT_EQ(waitForExit(), 0);
+}
+
+TEST_F(WindowProgramTest, F1AndQuestionMarkShowTheKeysAndCtrlQQuits) {
+    start({});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    for (const char* key : {"F1", "question"}) {
+        SCOPED_TRACE(key);
+        keys(window, key);
+        const unsigned long list = findWindow("Pelmora Keys");
+        ASSERT_NE(list, 0U) << errors();
+        // Escape ends the list, not the program.
+        keys(list, "Escape");
+        EXPECT_TRUE(eventually([&] { return findWindowNow("Pelmora Keys") == 0; }));
+        EXPECT_EQ(waitForExit(300ms), -1);
+    }
+    keys(window, "ctrl+q");
     EXPECT_EQ(waitForExit(), 0);
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "DesktopKeys.h"
+
 namespace pelmora {
 
 namespace {
@@ -11,10 +13,6 @@ constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
 // A mouse nudged by a desk bump should not end the saver; a real move does.
 constexpr double kDeliberateMove = 10.0;
-
-bool hasCommandModifier(const GdkEventKey& event) {
-    return (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) != 0;
-}
 
 }  // namespace
 
@@ -156,29 +154,41 @@ gboolean PelmoraWindow::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self
 }
 
 bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
-    if (hasCommandModifier(event)) {
-        return false;  // leave mnemonics and shortcuts to GTK
-    }
-    switch (event.keyval) {
-        case GDK_KEY_Escape:
-        case GDK_KEY_q:
-        case GDK_KEY_Q:
+    switch (DesktopKeys::actionFor(event.keyval, static_cast<GdkModifierType>(event.state), fullscreen_)) {
+        case DesktopKeys::Action::Quit:
             requestClose_();
             return true;
-        case GDK_KEY_F11:
+        case DesktopKeys::Action::LeaveFullscreen:
+            gtk_window_unfullscreen(GTK_WINDOW(window_));
+            return true;
+        case DesktopKeys::Action::ToggleFullscreen:
             if (fullscreen_) {
                 gtk_window_unfullscreen(GTK_WINDOW(window_));
             } else {
                 gtk_window_fullscreen(GTK_WINDOW(window_));
             }
             return true;
-        case GDK_KEY_o:
-        case GDK_KEY_O:
+        case DesktopKeys::Action::OpenOptions:
             openOptions();
             return true;
-        default:
+        case DesktopKeys::Action::ShowKeys:
+            showKeys();
+            return true;
+        case DesktopKeys::Action::None:
             return false;
     }
+    return false;
+}
+
+void PelmoraWindow::showKeys() {
+    const auto flags = static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT);
+    GtkWidget* dialog = gtk_message_dialog_new(GTK_WINDOW(window_), flags, GTK_MESSAGE_INFO, GTK_BUTTONS_CLOSE, "%s",
+                                               "Keys");
+    gtk_window_set_title(GTK_WINDOW(dialog), "Pelmora Keys");
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", DesktopKeys::description());
+    // Any answer (Close, Escape, the window's close button) ends it.
+    g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    gtk_widget_show(dialog);
 }
 
 gboolean PelmoraWindow::onButtonPress(GtkWidget*, GdkEventButton*, gpointer self) {
