@@ -391,6 +391,28 @@ TEST_F(WindowProgramTest, AFailedSaveIsShownInTheWindowAndTheNewValuesStay) {
     EXPECT_NE(errors().find("could not be saved"), std::string::npos) << errors();
 }
 
+TEST_F(WindowProgramTest, DelayPacesTheFrames) {
+    // Ten seconds between frames: after the first, the view holds still.
+    start({"--delay", "10000000", "-showLocalFields", "NO"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+    const auto picture = [&] {
+        Shot shot(display_, window);
+        std::vector<int> pixels;
+        for (int y = kViewTop; y < shot.height() - kFrame; y += 3) {
+            for (int x = kFrame; x < shot.width() - kFrame; x += 3) {
+                const Pixel p = shot.at(x, y);
+                pixels.push_back((p.r << 16) | (p.g << 8) | p.b);
+            }
+        }
+        return pixels;
+    };
+    const std::vector<int> first = picture();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(picture(), first);
+}
+
 TEST_F(WindowProgramTest, FpsDrawsItsReadOutInTheLowerLeftCorner) {
     start({"--fps", "-showLocalFields", "NO"});
     const unsigned long window = mainWindow();
