@@ -29,7 +29,7 @@ bool isIgnoredHackValue(const std::string& name) { return name == "visual"; }
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name", "delay", "display", "verbose",
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name", "delay", "display",
                                "window", "install", "mono", "visual"}},
         {ProgramMode::Hack, {"root", "window-id", "fps", "module-name", "delay", "display", "verbose",
                                "window", "install", "mono", "visual"}},

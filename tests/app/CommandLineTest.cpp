@@ -113,6 +113,7 @@ TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
     EXPECT_NE(errorOf({"--display="}).find("--display"), std::string::npos);
     EXPECT_EQ(errorOf({"record", "-visual", "default"}), "option --visual does not apply to record");
     EXPECT_EQ(errorOf({"trace", "-mono"}), "option --mono does not apply to trace");
+    EXPECT_EQ(errorOf({"--verbose"}), "option --verbose does not apply to the window");
 }
 
 TEST(CommandLine, WindowIdsInHexAndDecimal) {
