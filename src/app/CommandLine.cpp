@@ -228,7 +228,8 @@ private:
         const bool windowOptions = o.fullscreen || o.preview;
         if (o.root || o.windowId) {
             o.mode = ProgramMode::Hack;
-            o.settingsFromCommandLine = o.root;
+            // XScreenSaver's conventions: its preview names the window.
+            o.settingsFromCommandLine = true;
         } else if (xscreensaverWindow && !windowOptions) {
             o.mode = ProgramMode::Hack;
             o.root = true;
@@ -300,10 +301,10 @@ std::string CommandLine::helpText() {
         "  keys: o options, F11 full screen, Escape leaves full screen, else quits,\n"
         "        q or Ctrl+Q quits, F1 or ? lists the keys\n"
         "Hack (also takes --fps, --delay and --display):\n"
-        "  --root             draw into $XSCREENSAVER_WINDOW, else the root window; the\n"
-        "                     settings are the defaults and the -KEY VALUE pairs only\n"
-        "                     (not under xsecurelock, which keeps the settings file)\n"
+        "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
+        "                     with either, the settings are the defaults and the -KEY VALUE\n"
+        "                     pairs only (not under xsecurelock, which keeps the file)\n"
         "  --verbose          also report a normal end (the window destroyed)\n"
         "  -window, -visual X, -install, -mono are taken and ignored\n"
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"

@@ -25,8 +25,9 @@ struct ProgramOptions {
     bool preview = false;
     bool root = false;
     std::optional<std::uint64_t> windowId;
-    // XScreenSaver's way (`--root` given): the registered defaults and the
-    // -key value pairs are the whole configuration; no settings file is read.
+    // XScreenSaver's way (`--root` or `--window-id` given): the registered
+    // defaults and the -key value pairs are the whole configuration; no
+    // settings file is read.
     bool settingsFromCommandLine = false;
     // Microseconds between frames (XScreenSaver's -delay); empty: the view's own.
     std::optional<std::int64_t> delayMicroseconds;

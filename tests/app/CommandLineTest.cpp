@@ -78,14 +78,14 @@ TEST(CommandLine, HackModeFromTheLockersEnvironment) {
     EXPECT_EQ(parse({"trace"}, std::string("0x400007")).options.mode, ProgramMode::Trace);
 }
 
-TEST(CommandLine, OnlyXScreenSaversRootHackTakesItsSettingsFromTheCommandLineAlone) {
+TEST(CommandLine, OnlyXScreenSaversWayOfStartingAHackTakesTheSettingsFromTheCommandLineAlone) {
     EXPECT_TRUE(parse({"--root"}).options.settingsFromCommandLine);
     EXPECT_TRUE(parse({"-root", "-labelsEnabled", "NO"}, std::string("0x400007")).options.settingsFromCommandLine);
     EXPECT_TRUE(parse({"--root", "--window-id", "0x400007"}).options.settingsFromCommandLine);
-    // xsecurelock's bare start and a window named by hand keep the settings file.
+    EXPECT_TRUE(parse({"-window-id", "0x400007", "-labelsEnabled", "NO"}).options.settingsFromCommandLine);
+    // A locker's bare start keeps the settings file.
     EXPECT_FALSE(parse({}, std::string("0x400007")).options.settingsFromCommandLine);
     EXPECT_FALSE(parse({"-numberOfThings", "80"}, std::string("0x400007")).options.settingsFromCommandLine);
-    EXPECT_FALSE(parse({"--window-id", "0x400007"}).options.settingsFromCommandLine);
     EXPECT_FALSE(parse({}).options.settingsFromCommandLine);
 }
 
