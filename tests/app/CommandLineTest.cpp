@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "FramePacer.h"
+#include "InteractiveOptions.h"
 #include "SettingsSchema.h"
 
 namespace pelmora {
@@ -98,6 +100,15 @@ TEST(CommandLine, DelayBetweenFramesInMicroseconds) {
         EXPECT_NE(errorOf({"--delay", bad}).find("--delay"), std::string::npos) << bad;
     }
     EXPECT_EQ(errorOf({"trace", "--delay", "100"}), "option --delay does not apply to trace");
+}
+
+TEST(CommandLine, DelayBecomesThePacersInterval) {
+    EXPECT_EQ(frameIntervalSeconds(16667), 0.016667);
+    EXPECT_EQ(frameIntervalSeconds(10000000), 10.0);
+    // 0 is as fast as frames can be made, not the pacer's fallback to 1/60 s.
+    const FramePacer pacer(frameIntervalSeconds(0));
+    EXPECT_GT(pacer.interval().count(), 0);
+    EXPECT_LE(pacer.interval(), std::chrono::microseconds(1));
 }
 
 TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
