@@ -22,17 +22,20 @@ constexpr std::int64_t kLongestDelay = 10000000;
 
 // Options every XScreenSaver hack is handed or taught to take that mean
 // nothing here: the window, visual and colormap are the caller's or GTK's.
-bool isIgnoredHackFlag(const std::string& name) { return name == "window" || name == "install" || name == "mono"; }
-bool isIgnoredHackValue(const std::string& name) { return name == "visual"; }
+bool isIgnoredHackFlag(const std::string& name) {
+    return name == "window" || name == "install" || name == "noinstall" || name == "mono" || name == "pair" ||
+           name == "sync";
+}
+bool isIgnoredHackValue(const std::string& name) { return name == "visual" || name == "geometry"; }
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name", "delay", "display",
-                               "window", "install", "mono", "visual"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name", "delay", "display", "verbose",
-                               "window", "install", "mono", "visual"}},
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "delay", "display", "window",
+                               "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "delay", "display", "verbose",
+                             "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
     };
@@ -137,6 +140,8 @@ private:
             o.preview = true;
         } else if (name == "fps") {
             o.fps = true;
+        } else if (name == "no-fps") {
+            o.fps = false;
         } else if (name == "root") {
             o.root = true;
         } else if (name == "draw") {
@@ -306,7 +311,9 @@ std::string CommandLine::helpText() {
         "                     with either, the settings are the defaults and the -KEY VALUE\n"
         "                     pairs only (not under xsecurelock, which keeps the file)\n"
         "  --verbose          also report a normal end (the window destroyed)\n"
-        "  -window, -visual X, -install, -mono are taken and ignored\n"
+        "  --no-fps           no frame rate read-out (the default)\n"
+        "  -window, -visual X, -install, -noinstall, -mono, -pair, -sync and\n"
+        "  -geometry G are taken and ignored\n"
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"
         "  --frames N         frames to run (default 10)\n"
         "  --size WxH         bounds of the view (default 800x600)\n"

@@ -119,6 +119,9 @@ TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
     EXPECT_EQ(hack.options.display, ":5");
     EXPECT_TRUE(hack.options.verbose);
     EXPECT_EQ(parse({"--display=:7", "--visual=default"}).options.display, ":7");
+    const auto more = parse({"-root", "-noinstall", "-pair", "-sync", "-geometry", "640x480+0+0", "-fps", "-no-fps"});
+    EXPECT_EQ(more.error, "");
+    EXPECT_FALSE(more.options.fps);
     EXPECT_EQ(parse({"-window"}).options.mode, ProgramMode::Window);
     EXPECT_FALSE(parse({}).options.verbose);
     EXPECT_NE(errorOf({"--display="}).find("--display"), std::string::npos);
