@@ -13,7 +13,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
-  xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
+  xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
   sway grim wtype foot weston
   lintian desktop-file-utils appstream
 )

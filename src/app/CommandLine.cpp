@@ -10,6 +10,7 @@
 #include "LayerMode.h"
 #include "RecordCommand.h"
 #include "SettingText.h"
+#include "SettingsHelp.h"
 #include "SettingsSchema.h"
 #include "WindowId.h"
 
@@ -20,14 +21,25 @@ namespace {
 constexpr std::int32_t kLargestSide = 16384;
 constexpr std::int32_t kLargestFrameCount = 100000000;
 constexpr std::int32_t kLargestRate = 1000;
+constexpr std::int64_t kLongestDelay = 10000000;
+
+// Options every XScreenSaver hack is handed or taught to take that mean
+// nothing here: the window, visual and colormap are the caller's or GTK's.
+bool isIgnoredHackFlag(const std::string& name) {
+    return name == "window" || name == "install" || name == "noinstall" || name == "mono" || name == "pair" ||
+           name == "sync";
+}
+bool isIgnoredHackValue(const std::string& name) { return name == "visual" || name == "geometry"; }
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
-        {ProgramMode::Layer, {"layer", "fps", "module-name"}},
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "delay", "display", "window",
+                               "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "delay", "display", "verbose",
+                             "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
+        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "delay"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "rate", "force"}},
     };
@@ -49,7 +61,8 @@ const char* modeName(ProgramMode mode) {
 
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "layer" || name == "frames" || name == "size" ||
-           name == "seed" || name == "output" || name == "rate";
+           name == "seed" || name == "output" || name == "rate" || name == "delay" || name == "display" ||
+           isIgnoredHackValue(name);
 }
 
 template <typename Integer>
@@ -137,12 +150,18 @@ private:
             o.preview = true;
         } else if (name == "fps") {
             o.fps = true;
+        } else if (name == "no-fps") {
+            o.fps = false;
         } else if (name == "root") {
             o.root = true;
         } else if (name == "draw") {
             o.draw = true;
         } else if (name == "force") {
             o.force = true;
+        } else if (name == "verbose") {
+            o.verbose = true;
+        } else if (isIgnoredHackFlag(name)) {
+            // accepted for the callers' sake; see isIgnoredHackFlag
         } else {
             fail("unknown option " + quoteForMessage(arg));
             return;
@@ -200,6 +219,17 @@ private:
                 fail("--rate " + quoteForMessage(value) + " is not a whole number of frames per second from 1 to 1000");
             }
             o.rate = rate.value_or(0);
+        } else if (name == "delay") {
+            const auto delay = wholeNumber<std::int64_t>(value);
+            if (!delay || *delay < 0 || *delay > kLongestDelay) {
+                fail("--delay " + quoteForMessage(value) + " is not a number of microseconds from 0 to 10000000");
+            }
+            o.delayMicroseconds = delay;
+        } else if (name == "display") {
+            if (value.empty()) {
+                fail("--display needs a display name, such as :0");
+            }
+            o.display = value;
         }
     }
 
@@ -228,6 +258,8 @@ private:
             o.mode = ProgramMode::Layer;
         } else if (o.root || o.windowId) {
             o.mode = ProgramMode::Hack;
+            // XScreenSaver's conventions: its preview names the window.
+            o.settingsFromCommandLine = true;
         } else if (xscreensaverWindow && !windowOptions) {
             o.mode = ProgramMode::Hack;
             o.root = true;
@@ -295,10 +327,19 @@ std::string CommandLine::helpText() {
         "  --fullscreen       one full-screen window per monitor; any key, click or mouse move ends it\n"
         "  --preview          create the view as a preview\n"
         "  --fps              show frames per second and load over the picture\n"
-        "  keys: o options, F11 full screen, Escape or q quit\n"
-        "Hack:\n"
+        "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
+        "  --display DPY      the X display to use instead of $DISPLAY\n"
+        "  keys: o options, F11 full screen, Escape leaves full screen, else quits,\n"
+        "        q or Ctrl+Q quits, F1 or ? lists the keys\n"
+        "Hack (also takes --fps, --delay and --display):\n"
         "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
+        "                     with either, the settings are the defaults and the -KEY VALUE\n"
+        "                     pairs only (not under xsecurelock, which keeps the file)\n"
+        "  --verbose          also report a normal end (the window destroyed)\n"
+        "  --no-fps           no frame rate read-out (the default)\n"
+        "  -window, -visual X, -install, -noinstall, -mono, -pair, -sync and\n"
+        "  -geometry G are taken and ignored\n"
         + LayerMode::helpText() +
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"
         "  --frames N         frames to run (default 10)\n"
@@ -316,16 +357,9 @@ std::string CommandLine::helpText() {
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
         "\n"
-        "Settings (KEY, default), kept in $XDG_CONFIG_HOME/pelmora/NAME.conf:\n";
-    for (const SettingKey& entry : kSettingKeys) {
-        text += "  ";
-        text += entry.key;
-        text.append(24 - entry.key.size(), ' ');
-        text += entry.defaultText;
-        text += "  (";
-        text += describeSettingType(entry.type);
-        text += ")\n";
-    }
+        "Settings, in the order of the Options dialog, kept in\n"
+        "$XDG_CONFIG_HOME/pelmora/NAME.conf (ranges are those the dialog offers):\n";
+    text += SettingsHelp::text();
     text += "Options take one or two dashes alike (-fps is --fps).\n";
     return text;
 }

@@ -18,8 +18,8 @@ public:
     };
 
     // `args` excludes the program name. `xscreensaverWindow` is the value of
-    // $XSCREENSAVER_WINDOW, which makes a bare `pelmora` a hack: xsecurelock
-    // starts its saver with no arguments at all.
+    // $XSCREENSAVER_WINDOW, which makes a bare `pelmora` a hack: a screen
+    // locker may start its saver with no arguments at all.
     static Result parse(const std::vector<std::string>& args, const std::optional<std::string>& xscreensaverWindow);
 
     static std::string helpText();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "InteractiveOptions.h"
 #include "SettingsSetup.h"
 #include "WindowId.h"
 #include "X11Hack.h"
@@ -43,10 +44,18 @@ bool isSet(const char* variable) {
     return value != nullptr && *value != '\0';
 }
 
+// xsecurelock (Debian 12's 1.8) starts its saver as `saver -root`, with
+// this variable set by the helper that gives each screen its window. It has
+// no settings page of its own, so its hack keeps the settings file.
+bool startedByXsecurelock() {
+    return isSet("XSECURELOCK_INSIDE_SAVER_MULTIPLEX");
+}
+
 }  // namespace
 
-int runHackMode(const ProgramOptions& options) {
-    if (!isSet("DISPLAY") && isSet("WAYLAND_DISPLAY")) {
+int runHackMode(const ProgramOptions& given) {
+    ProgramOptions options = given;
+    if (options.display.empty() && !isSet("DISPLAY") && isSet("WAYLAND_DISPLAY")) {
         // A Wayland session without Xwayland: Xlib's "cannot open display"
         // would leave the user guessing what to run instead.
         std::fputs(
@@ -55,12 +64,22 @@ int runHackMode(const ProgramOptions& options) {
             stderr);
         return EXIT_FAILURE;
     }
+    if (startedByXsecurelock()) {
+        options.settingsFromCommandLine = false;
+    }
     const TargetChoice target = chooseTarget(options);
     if (!target.ok) {
         return EXIT_FAILURE;
     }
+    if (!options.display.empty()) {
+        useDisplay(options.display);
+    }
     const auto stores = makeSettingsStores(options);
     X11Hack hack(*stores, options.moduleName, options.fps);
+    if (options.delayMicroseconds) {
+        hack.setFrameInterval(frameIntervalSeconds(*options.delayMicroseconds));
+    }
+    hack.setVerbose(options.verbose);
     return hack.run(target.windowId);
 }
 

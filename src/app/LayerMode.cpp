@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "InteractiveOptions.h"
 #include "LayerDesktop.h"
 #include "SettingsSetup.h"
 
@@ -51,7 +52,12 @@ std::string LayerMode::helpText() {
 
 int LayerMode::run(const ProgramOptions& options) {
     auto stores = makeSettingsStores(options);
-    LayerDesktop desktop(*stores, {options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps});
+    LayerDesktop::Options desktopOptions{options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps,
+                                         std::nullopt};
+    if (options.delayMicroseconds) {
+        desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
+    }
+    LayerDesktop desktop(*stores, desktopOptions);
     const LayerDesktop::Support support = LayerDesktop::openDisplay();
     if (support != LayerDesktop::Support::Ready) {
         std::fprintf(stderr, "%s\n", unsupportedMessage(support));

@@ -30,6 +30,16 @@ struct ProgramOptions {
     std::optional<std::uint64_t> windowId;
     // Layer mode.
     std::optional<ScreenLayer> layer;
+    // XScreenSaver's way (`--root` or `--window-id` given): the registered
+    // defaults and the -key value pairs are the whole configuration; no
+    // settings file is read.
+    bool settingsFromCommandLine = false;
+    // Microseconds between frames (XScreenSaver's -delay); empty: the view's own.
+    std::optional<std::int64_t> delayMicroseconds;
+    // The X display to use instead of $DISPLAY.
+    std::string display;
+    // Report normal ends (the window was destroyed) on standard error too.
+    bool verbose = false;
 
     // Trace and record modes.
     std::int32_t frames = 0;

@@ -3,11 +3,15 @@
 #include <cstdio>
 
 #include "GtkDesktop.h"
+#include "InteractiveOptions.h"
 #include "SettingsSetup.h"
 
 namespace pelmora {
 
 int runWindowMode(const ProgramOptions& options) {
+    if (!options.display.empty()) {
+        useDisplay(options.display);
+    }
     if (!GtkDesktop::openDisplay()) {
         std::fputs(
             "pelmora: no display to open a window on (DISPLAY is not set or cannot be reached); "
@@ -16,7 +20,12 @@ int runWindowMode(const ProgramOptions& options) {
         return 1;
     }
     auto stores = makeSettingsStores(options);
-    GtkDesktop desktop(*stores, {options.moduleName, options.fullscreen, options.preview, options.fps});
+    GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
+                                       std::nullopt};
+    if (options.delayMicroseconds) {
+        desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
+    }
+    GtkDesktop desktop(*stores, desktopOptions);
     return desktop.run();
 }
 

@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <utility>
+#include <vector>
+
 #include "CommandLine.h"
+#include "FramePacer.h"
+#include "InteractiveOptions.h"
+#include "SettingsSchema.h"
 
 namespace pelmora {
 namespace {
@@ -71,6 +80,56 @@ TEST(CommandLine, HackModeFromTheLockersEnvironment) {
     EXPECT_EQ(parse({"trace"}, std::string("0x400007")).options.mode, ProgramMode::Trace);
 }
 
+TEST(CommandLine, OnlyXScreenSaversWayOfStartingAHackTakesTheSettingsFromTheCommandLineAlone) {
+    EXPECT_TRUE(parse({"--root"}).options.settingsFromCommandLine);
+    EXPECT_TRUE(parse({"-root", "-labelsEnabled", "NO"}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_TRUE(parse({"--root", "--window-id", "0x400007"}).options.settingsFromCommandLine);
+    EXPECT_TRUE(parse({"-window-id", "0x400007", "-labelsEnabled", "NO"}).options.settingsFromCommandLine);
+    // A locker's bare start keeps the settings file.
+    EXPECT_FALSE(parse({}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_FALSE(parse({"-numberOfThings", "80"}, std::string("0x400007")).options.settingsFromCommandLine);
+    EXPECT_FALSE(parse({}).options.settingsFromCommandLine);
+}
+
+TEST(CommandLine, DelayBetweenFramesInMicroseconds) {
+    EXPECT_FALSE(parse({}).options.delayMicroseconds);
+    EXPECT_EQ(parse({"--delay", "20000"}).options.delayMicroseconds, 20000);
+    EXPECT_EQ(parse({"-root", "-delay=0"}).options.delayMicroseconds, 0);
+    EXPECT_EQ(parse({"--delay", "10000000"}).options.delayMicroseconds, 10000000);
+    for (const char* bad : {"-1", "10000001", "1.5", "fast", ""}) {
+        EXPECT_NE(errorOf({"--delay", bad}).find("--delay"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(errorOf({"trace", "--delay", "100"}), "option --delay does not apply to trace");
+}
+
+TEST(CommandLine, DelayBecomesThePacersInterval) {
+    EXPECT_EQ(frameIntervalSeconds(16667), 0.016667);
+    EXPECT_EQ(frameIntervalSeconds(10000000), 10.0);
+    // 0 is as fast as frames can be made, not the pacer's fallback to 1/60 s.
+    const FramePacer pacer(frameIntervalSeconds(0));
+    EXPECT_GT(pacer.interval().count(), 0);
+    EXPECT_LE(pacer.interval(), std::chrono::microseconds(1));
+}
+
+TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
+    const auto hack = parse({"-root", "-window", "-install", "-mono", "-visual", "TrueColor", "-display", ":5",
+                             "--verbose"});
+    EXPECT_EQ(hack.error, "");
+    EXPECT_EQ(hack.options.mode, ProgramMode::Hack);
+    EXPECT_EQ(hack.options.display, ":5");
+    EXPECT_TRUE(hack.options.verbose);
+    EXPECT_EQ(parse({"--display=:7", "--visual=default"}).options.display, ":7");
+    const auto more = parse({"-root", "-noinstall", "-pair", "-sync", "-geometry", "640x480+0+0", "-fps", "-no-fps"});
+    EXPECT_EQ(more.error, "");
+    EXPECT_FALSE(more.options.fps);
+    EXPECT_EQ(parse({"-window"}).options.mode, ProgramMode::Window);
+    EXPECT_FALSE(parse({}).options.verbose);
+    EXPECT_NE(errorOf({"--display="}).find("--display"), std::string::npos);
+    EXPECT_EQ(errorOf({"record", "-visual", "default"}), "option --visual does not apply to record");
+    EXPECT_EQ(errorOf({"trace", "-mono"}), "option --mono does not apply to trace");
+    EXPECT_EQ(errorOf({"--verbose"}), "option --verbose does not apply to the window");
+}
+
 TEST(CommandLine, WindowIdsInHexAndDecimal) {
     EXPECT_EQ(parse({"--window-id", "27262979"}).options.windowId, 27262979U);
     EXPECT_NE(errorOf({"--window-id", "window"}).find("window id"), std::string::npos);
@@ -132,6 +191,56 @@ TEST(CommandLine, LayerModeTakesOverlayOrBackground) {
     EXPECT_EQ(errorOf({"--layer", "overlay", "--fullscreen"}), "option --fullscreen does not apply to --layer");
     EXPECT_EQ(errorOf({"trace", "--layer", "overlay"}), "option --layer does not apply to trace");
     EXPECT_NE(CommandLine::helpText().find("--layer background"), std::string::npos);
+}
+
+// The Options dialog's controls in the order the file lays them out, each
+// with the setting it edits.
+const std::vector<std::pair<std::string, std::string>> kDialogControls{
+    {"numberControl", "numberOfThings"},
+    {"chargeRangeControl", "chargeRange"},
+    {"neutralToggle", "neutralCharges"},
+    {"sphereRadiiControl", "sphereRadii"},
+    {"fillToggle", "fillSpheres"},
+    {"labelToggle", "labelsEnabled"},
+    {"speedControl", "speedDivisor"},
+    {"bounceToggle", "bouncingEnabled"},
+    {"electricFieldStrengthControl", "electricFieldStrength"},
+    {"localFieldToggle", "showLocalFields"},
+    {"localFieldDisplayControl", "localFieldDisplay"},
+};
+
+TEST(CommandLine, HelpExplainsTheSettingsInTheDialogsOrderWithItsRangesAndTheDefaults) {
+    std::ifstream in(PELMORA_CONTROL_PANEL_UI);
+    std::stringstream file;
+    file << in.rdbuf();
+    const std::string ui = file.str();
+    const std::string help = CommandLine::helpText();
+    std::size_t lastInUi = 0;
+    std::size_t lastInHelp = 0;
+    for (const auto& [control, key] : kDialogControls) {
+        SCOPED_TRACE(key);
+        const std::size_t inUi = ui.find("id=\"" + control + "\"");
+        ASSERT_NE(inUi, std::string::npos);
+        EXPECT_GT(inUi, lastInUi) << "the list above is not in the dialog's order";
+        lastInUi = inUi;
+        const std::size_t inHelp = help.find("  -" + key + " ");
+        ASSERT_NE(inHelp, std::string::npos);
+        EXPECT_GT(inHelp, lastInHelp);
+        lastInHelp = inHelp;
+        const std::string entry = help.substr(inHelp, help.find('\n', help.find('\n', inHelp) + 1) - inHelp);
+        const SettingKey* setting = findSettingKey(key);
+        EXPECT_NE(entry.find("default " + std::string(setting->defaultText)), std::string::npos) << entry;
+        std::smatch range;
+        const std::regex adjustment("id=\"" + control +
+                                    "Adjustment\">\\s*<property name=\"lower\">([-0-9.]+)</property>\\s*"
+                                    "<property name=\"upper\">([-0-9.]+)</property>");
+        if (std::regex_search(ui, range, adjustment)) {
+            EXPECT_NE(entry.find("from " + range[1].str() + " to " + range[2].str() + ";"), std::string::npos)
+                << entry;
+        } else {
+            EXPECT_EQ(setting->type, SettingType::Boolean);
+        }
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ArgumentDomainStores.h"
+#include "DefaultsOnlyStores.h"
 #include "KeyFileStores.h"
 
 namespace pelmora {
@@ -97,6 +98,27 @@ TEST_F(ArgumentDomainTest, SaveFailuresComeThrough) {
     store->setInteger(1, "chargeRange");
     EXPECT_FALSE(store->synchronize());
     EXPECT_NE(store->lastError().find("invalid module name"), std::string::npos);
+}
+
+// XScreenSaver's hack: the given pairs over the registered defaults, and no
+// file read or written whatever the module.
+TEST_F(ArgumentDomainTest, OverDefaultsOnlyTheGivenPairsAndTheDefaultsAreAllThereIs) {
+    save("numberOfThings", 3);
+    std::vector<std::string> warnings;
+    ArgumentDomainStores stores(
+        std::make_unique<DefaultsOnlyStores>([&](const std::string& warning) { warnings.push_back(warning); }),
+        SettingsDefaults{{"labelsEnabled", "NO"}, {"chargeRange", "4"}});
+    auto store = stores.defaultsForModuleWithName("pelmora");
+    store->registerDefaults({{"numberOfThings", "40"}, {"labelsEnabled", "YES"}, {"chargeRange", "2"}});
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+    EXPECT_FALSE(store->boolForKey("labelsEnabled"));
+    EXPECT_EQ(store->integerForKey("chargeRange"), 4);
+    store->setInteger(9, "numberOfThings");
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_NE(store->lastError().find("command line"), std::string::npos) << store->lastError();
+    EXPECT_EQ(fileContents().find("numberOfThings=9"), std::string::npos) << fileContents();
+    EXPECT_NE(fileContents().find("numberOfThings=3"), std::string::npos) << fileContents();
+    EXPECT_TRUE(warnings.empty());
 }
 
 TEST(ArgumentDomainValidation, AcceptsKnownKeysWithValuesOfTheirType) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ControlPanelOutlets.h"
 #include "GtkSheetHost.h"
 #include "GtkSheetWindow.h"
 #include "GtkSpinControl.h"
@@ -18,6 +19,7 @@
 #include "MemoryStores.h"
 #include "PelmoraView.h"
 #include "RecordingCanvas.h"
+#include "SettingsSchema.h"
 
 namespace pelmora {
 namespace {
@@ -251,10 +253,7 @@ class ControlPanelTest : public GtkTest {
 protected:
     testing::MemoryStores stores;
     RecordingCanvas canvas;
-    GtkSheetHost host{SheetOutlets{"controlPanel",
-                                   {"localFieldDisplayControl", "electricFieldStrengthControl", "speedControl",
-                                    "numberControl", "chargeRangeControl", "sphereRadiiControl", "bounceToggle",
-                                    "labelToggle", "localFieldToggle", "neutralToggle", "fillToggle"}}};
+    GtkSheetHost host{ControlPanelOutlets::make()};
     std::vector<std::string> messages;
 
     void SetUp() override {
@@ -308,6 +307,59 @@ TEST_F(ControlPanelTest, CancelChangesNothingAndTheEditsStayForNextTime) {
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(count)), "0");
 }
 
+TEST_F(ControlPanelTest, ResetToDefaultsFillsTheControlsWithTheRegisteredDefaultsAndOkAppliesThem) {
+    auto& saved = stores.module("pelmora").saved;
+    saved["numberOfThings"] = std::string("7");
+    saved["chargeRange"] = std::string("5");
+    saved["sphereRadii"] = std::string("12.5");
+    saved["speedDivisor"] = std::string("80.0");
+    saved["electricFieldStrength"] = std::string("-3.5");
+    saved["localFieldDisplay"] = std::string("900.0");
+    saved["labelsEnabled"] = std::string("YES");
+    saved["bouncingEnabled"] = std::string("YES");
+    saved["fillSpheres"] = std::string("NO");
+    saved["neutralCharges"] = std::string("NO");
+    saved["showLocalFields"] = std::string("NO");
+    auto view = makeView();
+    SheetWindow* sheet = view->configureSheet();
+    ASSERT_NE(sheet, nullptr);
+    GtkWidget* window = GTK_WIDGET(dynamic_cast<GtkSheetWindow&>(*sheet).window());
+    gtk_button_clicked(GTK_BUTTON(findById(window, "resetButton")));
+    EXPECT_TRUE(messages.empty()) << messages.front();
+
+    const SheetOutlets outlets = ControlPanelOutlets::make();
+    ASSERT_EQ(outlets.settingOfControl.size(), kSettingKeys.size());
+    for (const auto& [id, key] : outlets.settingOfControl) {
+        SCOPED_TRACE(id);
+        const SettingKey* setting = findSettingKey(key);
+        ASSERT_NE(setting, nullptr);
+        GtkWidget* control = findById(window, id.c_str());
+        ASSERT_NE(control, nullptr);
+        if (setting->type == SettingType::Boolean) {
+            EXPECT_EQ(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control)) != 0, setting->defaultText == "YES");
+        } else {
+            EXPECT_EQ(gtk_spin_button_get_value(GTK_SPIN_BUTTON(control)),
+                      std::strtod(std::string(setting->defaultText).c_str(), nullptr));
+        }
+    }
+    // Only the controls changed; OK applies and saves them.
+    EXPECT_TRUE(view->labelsEnabled());
+    EXPECT_EQ(stores.module("pelmora").synchronizes, 0);
+    gtk_button_clicked(GTK_BUTTON(findById(window, "okButton")));
+    EXPECT_EQ(view->thingArray().size(), 40U);
+    EXPECT_EQ(view->chargeRange(), 2);
+    EXPECT_EQ(view->sphereRadii(), 10.0F);
+    EXPECT_EQ(view->speedDivisor(), 50.0F);
+    EXPECT_EQ(view->electricFieldStrength(), 2.0F);
+    EXPECT_EQ(view->localFieldDisplay(), 400.0F);
+    EXPECT_FALSE(view->labelsEnabled());
+    EXPECT_FALSE(view->bouncingEnabled());
+    EXPECT_TRUE(view->fillSpheres());
+    EXPECT_TRUE(view->neutralCharges());
+    EXPECT_TRUE(view->showLocalFields());
+    EXPECT_EQ(stores.module("pelmora").synchronizes, 1);
+}
+
 TEST_F(ControlPanelTest, TheInterfaceFileOffersEveryOutletWithTheRightKindOfControl) {
     RecordingOwner owner;
     ASSERT_TRUE(host.loadNibNamed("controlPanel", owner));
@@ -321,7 +373,10 @@ TEST_F(ControlPanelTest, TheInterfaceFileOffersEveryOutletWithTheRightKindOfCont
     GtkWidget* window = GTK_WIDGET(owner.window("controlPanel"));
     gtk_button_clicked(GTK_BUTTON(findById(window, "okButton")));
     gtk_button_clicked(GTK_BUTTON(findById(window, "cancelButton")));
+    // The host resets the controls itself; the owner is not asked.
+    gtk_button_clicked(GTK_BUTTON(findById(window, "resetButton")));
     EXPECT_EQ(owner.actions, (std::vector<std::string>{"ok:", "cancel:"}));
+    EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(gtk_widget_get_can_default(findById(window, "okButton")));
 }
 

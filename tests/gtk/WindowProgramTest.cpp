@@ -218,6 +218,13 @@ protected:
         return output.empty() ? 0 : std::stoul(output);
     }
 
+    // The same without waiting: 0 when there is no such window now.
+    unsigned long findWindowNow(const std::string& title) {
+        const std::string output = run("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                       " --name '^" + title + "$' 2>/dev/null");
+        return output.empty() ? 0 : std::stoul(output);
+    }
+
     unsigned long mainWindow() {
         const unsigned long window = findWindow("Pelmora");
         // Let the first frames land before anyone looks.
@@ -384,6 +391,28 @@ TEST_F(WindowProgramTest, AFailedSaveIsShownInTheWindowAndTheNewValuesStay) {
     EXPECT_NE(errors().find("could not be saved"), std::string::npos) << errors();
 }
 
+TEST_F(WindowProgramTest, DelayPacesTheFrames) {
+    // Ten seconds between frames: after the first, the view holds still.
+    start({"--delay", "10000000", "-showLocalFields", "NO"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+    const auto picture = [&] {
+        Shot shot(display_, window);
+        std::vector<int> pixels;
+        for (int y = kViewTop; y < shot.height() - kFrame; y += 3) {
+            for (int x = kFrame; x < shot.width() - kFrame; x += 3) {
+                const Pixel p = shot.at(x, y);
+                pixels.push_back((p.r << 16) | (p.g << 8) | p.b);
+            }
+        }
+        return pixels;
+    };
+    const std::vector<int> first = picture();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(picture(), first);
+}
+
 TEST_F(WindowProgramTest, FpsDrawsItsReadOutInTheLowerLeftCorner) {
     start({"--fps", "-showLocalFields", "NO"});
     const unsigned long window = mainWindow();
@@ -399,6 +428,24 @@ TEST_F(WindowProgramTest, EscapeClosesTheWindow) {
     const unsigned long window = mainWindow();
     ASSERT_NE(window, 0U) << errors();
     keys(window, "Escape");
+    EXPECT_EQ(waitForExit(), 0);
+}
+
+TEST_F(WindowProgramTest, F1AndQuestionMarkShowTheKeysAndCtrlQQuits) {
+    start({});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    for (const char* key : {"F1", "question"}) {
+        SCOPED_TRACE(key);
+        keys(window, key);
+        const unsigned long list = findWindow("Pelmora Keys");
+        ASSERT_NE(list, 0U) << errors();
+        // Escape ends the list, not the program.
+        keys(list, "Escape");
+        EXPECT_TRUE(eventually([&] { return findWindowNow("Pelmora Keys") == 0; }));
+        EXPECT_EQ(waitForExit(300ms), -1);
+    }
+    keys(window, "ctrl+q");
     EXPECT_EQ(waitForExit(), 0);
 }
 

@@ -169,6 +169,38 @@ TEST_F(HackWindowTest, SettingsOnTheCommandLineAndTheFrameRateOverlay) {
     }));
 }
 
+TEST_F(HackWindowTest, DelayPacesTheFrames) {
+    // Ten seconds between frames: after the first, the picture holds still,
+    // where at the default rate the spheres and the background move on.
+    TestWindow window(server_.display(), 0, 0, 320, 240);
+    ASSERT_TRUE(window.ok());
+    const auto samePicture = [](const Picture& a, const Picture& b) {
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                const Rgb p = a.at(x, y);
+                const Rgb q = b.at(x, y);
+                if (p.red != q.red || p.green != q.green || p.blue != q.blue) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    for (const bool slow : {true, false}) {
+        SCOPED_TRACE(slow);
+        window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+        const std::vector<std::string> arguments =
+            slow ? std::vector<std::string>{"--window-id", hexId(window.id()), "--delay", "10000000"}
+                 : std::vector<std::string>{"--window-id", hexId(window.id())};
+        auto hack = startHack(arguments);
+        ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+        const Picture first = window.picture();
+        std::this_thread::sleep_for(1s);
+        EXPECT_EQ(samePicture(first, window.picture()), slow);
+        EXPECT_TRUE(hack->running()) << hack->standardError();
+    }
+}
+
 TEST_F(HackWindowTest, AResizeMovesTheWalls) {
     // At speed 0 the spheres only move when a wall pushes them, so after a
     // spell at 120x90 they all sit in that corner of the window grown back.
@@ -213,18 +245,36 @@ TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
     }
 }
 
-TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
+TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLineWhenVerbose) {
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        TestWindow window(server_.display(), 0, 0, 300, 200);
+        ASSERT_TRUE(window.ok());
+        const std::vector<std::string> arguments =
+            verbose ? std::vector<std::string>{"--root", "--verbose"} : std::vector<std::string>{"--root"};
+        auto hack = startHack(arguments, hexId(window.id()));
+        ASSERT_TRUE(waitForPicture(window, showsTheView));
+        window.destroy();
+        const std::optional<int> status = hack->waitForExit(5s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, 0);
+        const std::string message = hack->standardError();
+        EXPECT_EQ(lineCount(message), verbose ? 1 : 0) << message;
+        EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
+    }
+}
+
+TEST_F(HackWindowTest, TheStandardHackOptionsAreTakenAndDisplayNamesTheServer) {
     TestWindow window(server_.display(), 0, 0, 300, 200);
     ASSERT_TRUE(window.ok());
-    auto hack = startHack({"--root"}, hexId(window.id()));
-    ASSERT_TRUE(waitForPicture(window, showsTheView));
-    window.destroy();
-    const std::optional<int> status = hack->waitForExit(5s);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(*status, 0);
-    const std::string message = hack->standardError();
-    EXPECT_EQ(lineCount(message), 1) << message;
-    EXPECT_NE(message.find("destroyed"), std::string::npos) << message;
+    auto hack = std::make_unique<HackProcess>(
+        PELMORA_PROGRAM,
+        std::vector<std::string>{"-root", "-window", "-install", "-mono", "-visual", "default", "-display",
+                                 server_.display(), "--delay", "5000"},
+        std::map<std::string, std::string>{
+            {"DISPLAY", ":59999"}, {"XDG_CONFIG_HOME", configHome_}, {"XSCREENSAVER_WINDOW", hexId(window.id())}});
+    EXPECT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    EXPECT_TRUE(hack->running()) << hack->standardError();
 }
 
 TEST_F(HackWindowTest, ALostDisplayEndsTheHackWithOneLineInsteadOfXlibsDump) {

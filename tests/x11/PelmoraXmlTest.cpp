@@ -3,15 +3,25 @@
 // default the view registers, or the dialog would show and pass wrong values.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "HackProcess.h"
 #include "SettingsSchema.h"
+#include "TestWindow.h"
+#include "XvfbServer.h"
 
 namespace pelmora {
 namespace {
@@ -63,6 +73,13 @@ TEST(PelmoraXmlTest, NamesExactlyTheElevenSettingsWithTheirDefaults) {
     EXPECT_EQ(widgets["showfps"].first, "boolean");
     EXPECT_EQ(widgets["showfps"].second["arg-set"], "--fps");
     widgets.erase("showfps");
+    // The frame rate slider: microseconds between frames, faster to the
+    // right, one sixtieth of a second by default as without --delay.
+    ASSERT_EQ(widgets.count("delay"), 1U);
+    EXPECT_EQ(widgets["delay"].second["arg"], "--delay %");
+    EXPECT_EQ(widgets["delay"].second["default"], "16667");
+    EXPECT_EQ(widgets["delay"].second["convert"], "invert");
+    widgets.erase("delay");
 
     std::set<std::string> expected;
     for (const SettingKey& setting : kSettingKeys) {
@@ -104,6 +121,109 @@ TEST(PelmoraXmlTest, NamesExactlyTheElevenSettingsWithTheirDefaults) {
         named.insert(id);
     }
     EXPECT_EQ(named, expected);
+}
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+// The arguments XScreenSaver's page runs the hack with when every check box
+// is unticked and every number is at its default: the command's own, then
+// each box's argument for "off" (a box whose default is off passes nothing).
+std::vector<std::string> pageCommandWithEveryBoxOff(const std::string& xml) {
+    std::smatch command;
+    EXPECT_TRUE(std::regex_search(xml, command, std::regex(R"re(<command arg="([^"]*)"/>)re")));
+    std::vector<std::string> arguments = wordsOf(command[1]);
+    for (auto& [id, widget] : widgetsOf(xml)) {
+        if (widget.first == "boolean" && widget.second.count("arg-unset") != 0) {
+            for (const std::string& word : wordsOf(widget.second.at("arg-unset"))) {
+                arguments.push_back(word);
+            }
+        }
+    }
+    return arguments;
+}
+
+class PelmoraPageCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server_.display().empty()) {
+            GTEST_SKIP() << server_.error();
+        }
+        char pattern[] = "/tmp/pelmora-page-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        configHome_ = pattern;
+        // The window's Options dialog saved every box ticked and no spheres.
+        std::filesystem::create_directories(configHome_ / "pelmora");
+        std::ofstream(configHome_ / "pelmora" / "pelmora.conf")
+            << "[Settings]\nlabelsEnabled=YES\nshowLocalFields=YES\nfillSpheres=YES\nbouncingEnabled=YES\n"
+               "neutralCharges=YES\nnumberOfThings=0\n";
+    }
+
+    void TearDown() override {
+        if (!configHome_.empty()) {
+            std::filesystem::remove_all(configHome_);
+        }
+    }
+
+    std::unique_ptr<testing::HackProcess> startHack(const std::vector<std::string>& arguments,
+                                                    const testing::TestWindow& window, bool underXsecurelock) {
+        return std::make_unique<testing::HackProcess>(
+            PELMORA_PROGRAM, arguments,
+            std::map<std::string, std::string>{{"DISPLAY", server_.display()},
+                                               {"XDG_CONFIG_HOME", configHome_.string()},
+                                               {"XSCREENSAVER_WINDOW", std::to_string(window.id())},
+                                               {"XSECURELOCK_INSIDE_SAVER_MULTIPLEX", underXsecurelock ? "1" : ""}});
+    }
+
+    testing::XvfbServer server_{640, 480};
+    std::filesystem::path configHome_;
+};
+
+// Field lines and charge labels are white; unfilled spheres of the default
+// radius leave most of the window to the background; the default number of
+// spheres shows although the file says none.
+TEST_F(PelmoraPageCommandTest, ThePagesCommandWithEveryBoxOffRunsSoWhateverTheSettingsFileSays) {
+    using namespace std::chrono_literals;
+    testing::TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    const auto fileInUse = [](const testing::Picture& picture) {
+        const testing::PixelCensus census = picture.census();
+        return census.total > 0 && census.background == census.total;
+    };
+    {
+        // xsecurelock starts its saver as `pelmora -root` with its marker
+        // set; that run reads the file: no spheres, only the background.
+        auto locker = startHack({"-root"}, window, true);
+        bool seen = false;
+        for (const auto deadline = std::chrono::steady_clock::now() + 5s;
+             !seen && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+            seen = fileInUse(window.picture());
+        }
+        ASSERT_TRUE(seen) << locker->standardError();
+    }
+    window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+    const std::vector<std::string> arguments = pageCommandWithEveryBoxOff(readXml());
+    auto hack = startHack(arguments, window, false);
+    int framesLookedAt = 0;
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         framesLookedAt < 20 && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
+        const testing::PixelCensus census = window.picture().census();
+        if (census.sphere == 0) {
+            continue;  // not drawn yet
+        }
+        ++framesLookedAt;
+        EXPECT_EQ(census.white, 0);
+        EXPECT_LT(census.sphere, census.total / 10);
+        EXPECT_GT(census.background, census.total / 2);
+    }
+    EXPECT_EQ(framesLookedAt, 20) << hack->standardError();
+    EXPECT_TRUE(hack->running()) << hack->standardError();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ public:
         bool fullscreen = false;
         bool preview = false;
         bool fps = false;
+        // Seconds between frames; empty: the view's own interval.
+        std::optional<double> frameInterval;
     };
 
     // Opens the default display; false when there is none to open.

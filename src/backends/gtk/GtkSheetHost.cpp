@@ -1,5 +1,6 @@
 #include "GtkSheetHost.h"
 
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -7,6 +8,7 @@
 #include "GtkSheetWindow.h"
 #include "GtkSpinControl.h"
 #include "GtkToggleControl.h"
+#include "SettingsSchema.h"
 
 // Defined by the source that glib-compile-resources generates from
 // pelmora.gresource.xml (compiled as C++, hence no C linkage).
@@ -18,6 +20,7 @@ namespace pelmora {
 namespace {
 
 constexpr std::string_view kCancelAction = "cancel:";
+constexpr std::string_view kResetAction = "resetToDefaults:";
 
 // One handler of the interface file bound to the owner's action of that name.
 struct ActionBinding {
@@ -50,11 +53,67 @@ struct ConnectContext {
     SheetOwner* owner;
     std::string fileName;
     GtkSheetHost::MessageSink* sink;
+    const std::vector<std::pair<std::string, std::string>>* settingOfControl;
 };
 
-void connectSignal(GtkBuilder*, GObject* object, const gchar* signalName, const gchar* handlerName, GObject*,
-                   GConnectFlags, gpointer data) {
+std::unique_ptr<SheetControl> makeControl(GObject* object);
+
+// The sheet's controls with the settings they edit; the widgets live as long
+// as the window that holds the button this is bound to.
+struct ResetBinding {
+    std::vector<std::pair<GObject*, const SettingKey*>> controls;
+};
+
+float defaultFloat(const SettingKey& setting) {
+    float value = 0.0F;
+    const std::string_view text = setting.defaultText;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+std::int32_t defaultInteger(const SettingKey& setting) {
+    std::int32_t value = 0;
+    const std::string_view text = setting.defaultText;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// Sets each control as the view fills it from a value of the setting's type.
+void onReset(ResetBinding* binding) {
+    for (const auto& [object, setting] : binding->controls) {
+        const std::unique_ptr<SheetControl> control = makeControl(object);
+        if (!control) {
+            continue;
+        }
+        switch (setting->type) {
+            case SettingType::Boolean: control->setState(setting->defaultText == "YES" ? 1 : 0); break;
+            case SettingType::Float: control->setFloatValue(defaultFloat(*setting)); break;
+            case SettingType::Integer: control->setIntValue(defaultInteger(*setting)); break;
+        }
+    }
+}
+
+void freeResetBinding(gpointer binding, GClosure*) { delete static_cast<ResetBinding*>(binding); }
+
+void connectReset(GtkBuilder* builder, GObject* object, const gchar* signalName, const ConnectContext& context) {
+    auto* binding = new ResetBinding;
+    for (const auto& [id, key] : *context.settingOfControl) {
+        GObject* control = gtk_builder_get_object(builder, id.c_str());
+        const SettingKey* setting = findSettingKey(key);
+        if (control != nullptr && setting != nullptr) {
+            binding->controls.emplace_back(control, setting);
+        }
+    }
+    g_signal_connect_data(object, signalName, G_CALLBACK(onReset), binding, freeResetBinding, G_CONNECT_SWAPPED);
+}
+
+void connectSignal(GtkBuilder* builder, GObject* object, const gchar* signalName, const gchar* handlerName,
+                   GObject*, GConnectFlags, gpointer data) {
     auto* context = static_cast<ConnectContext*>(data);
+    if (handlerName == kResetAction) {
+        connectReset(builder, object, signalName, *context);
+        return;
+    }
     auto* binding = new ActionBinding{context->owner, handlerName, context->fileName, context->sink};
     g_signal_connect_data(object, signalName, G_CALLBACK(onAction), binding, freeBinding, G_CONNECT_SWAPPED);
 }
@@ -162,7 +221,7 @@ bool GtkSheetHost::connect(GtkBuilder* builder, const std::string& fileName, She
     }
     connectControls(builder, fileName, owner);
 
-    ConnectContext context{&owner, fileName, &sink_};
+    ConnectContext context{&owner, fileName, &sink_, &outlets_.settingOfControl};
     gtk_builder_connect_signals_full(builder, connectSignal, &context);
     auto* cancel = new ActionBinding{&owner, std::string(kCancelAction), fileName, &sink_};
     g_signal_connect_data(window, "delete-event", G_CALLBACK(onDeleteEvent), cancel, freeBinding, G_CONNECT_SWAPPED);

@@ -2,16 +2,14 @@
 
 #include <cstdio>
 
+#include "DesktopKeys.h"
+
 namespace pelmora {
 
 namespace {
 
 constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
-
-bool hasCommandModifier(const GdkEventKey& event) {
-    return (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) != 0;
-}
 
 }  // namespace
 
@@ -146,29 +144,57 @@ gboolean PelmoraWindow::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self
 }
 
 bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
-    if (hasCommandModifier(event)) {
-        return false;  // leave mnemonics and shortcuts to GTK
-    }
-    switch (event.keyval) {
-        case GDK_KEY_Escape:
-        case GDK_KEY_q:
-        case GDK_KEY_Q:
+    switch (DesktopKeys::actionFor(event.keyval, static_cast<GdkModifierType>(event.state), fullscreen_)) {
+        case DesktopKeys::Action::Quit:
             requestClose_();
             return true;
-        case GDK_KEY_F11:
+        case DesktopKeys::Action::LeaveFullscreen:
+            gtk_window_unfullscreen(GTK_WINDOW(window_));
+            return true;
+        case DesktopKeys::Action::ToggleFullscreen:
             if (fullscreen_) {
                 gtk_window_unfullscreen(GTK_WINDOW(window_));
             } else {
                 gtk_window_fullscreen(GTK_WINDOW(window_));
             }
             return true;
-        case GDK_KEY_o:
-        case GDK_KEY_O:
+        case DesktopKeys::Action::OpenOptions:
             openOptions();
             return true;
-        default:
+        case DesktopKeys::Action::ShowKeys:
+            showKeys();
+            return true;
+        case DesktopKeys::Action::None:
             return false;
     }
+    return false;
+}
+
+void PelmoraWindow::showKeys() {
+    const auto flags = static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT);
+    GtkWidget* dialog = gtk_message_dialog_new(GTK_WINDOW(window_), flags, GTK_MESSAGE_OTHER, GTK_BUTTONS_CLOSE, "%s",
+                                               "Keys");
+    gtk_window_set_title(GTK_WINDOW(dialog), "Pelmora Keys");
+    // Two columns, key and meaning, from the description's tab-separated lines.
+    GtkWidget* grid = gtk_grid_new();
+    gtk_grid_set_column_spacing(GTK_GRID(grid), 18);
+    gtk_grid_set_row_spacing(GTK_GRID(grid), 4);
+    gchar** lines = g_strsplit(DesktopKeys::description(), "\n", -1);
+    for (int row = 0; lines[row] != nullptr; ++row) {
+        gchar** columns = g_strsplit(lines[row], "\t", 2);
+        for (int column = 0; column < 2 && columns[column] != nullptr; ++column) {
+            GtkWidget* label = gtk_label_new(columns[column]);
+            gtk_label_set_xalign(GTK_LABEL(label), 0.0F);
+            gtk_grid_attach(GTK_GRID(grid), label, column, row, 1, 1);
+        }
+        g_strfreev(columns);
+    }
+    g_strfreev(lines);
+    gtk_container_add(GTK_CONTAINER(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), grid);
+    gtk_widget_show_all(grid);
+    // Any answer (Close, Escape, the window's close button) ends it.
+    g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    gtk_widget_show(dialog);
 }
 
 gboolean PelmoraWindow::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {

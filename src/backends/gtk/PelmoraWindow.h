@@ -14,8 +14,7 @@
 namespace pelmora {
 
 // One top-level window holding one view. As a desktop window it has a header
-// bar with an Options button, closes on Escape or q, opens the sheet on o and
-// toggles full screen on F11. As a screen saver it covers one monitor,
+// bar with an Options button and takes the keys DesktopKeys describes. As a screen saver it covers one monitor,
 // undecorated and without a cursor, and any key, click or deliberate mouse
 // move asks to end it.
 class PelmoraWindow {
@@ -48,6 +47,7 @@ private:
     void buildDesktopChrome();
     void placeOnMonitor();
     bool handleDesktopKey(const GdkEventKey& event);
+    void showKeys();
     void sheetEnded(std::optional<std::int64_t> returnCode);
     void showProblem(const std::string& text);
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "ControlPanelOutlets.h"
+
 namespace pelmora {
 
 namespace {
@@ -17,21 +19,13 @@ constexpr double kBackgroundRed = 0.03;
 constexpr double kBackgroundGreen = 0.05;
 constexpr double kBackgroundBlue = 0.25;
 
-SheetOutlets controlPanelOutlets() {
-    SheetOutlets outlets{std::string(PelmoraView::kWindowOutlet), {}};
-    for (std::string_view control : PelmoraView::kControlOutlets) {
-        outlets.controls.emplace_back(control);
-    }
-    return outlets;
-}
-
 }  // namespace
 
 ViewArea::ViewArea(SettingsStores& stores, Options options)
     : stores_(stores),
       options_(std::move(options)),
       area_(GTK_WIDGET(g_object_ref_sink(gtk_drawing_area_new()))),
-      sheetHost_(controlPanelOutlets()) {
+      sheetHost_(ControlPanelOutlets::make()) {
     gtk_widget_set_hexpand(area_, TRUE);
     gtk_widget_set_vexpand(area_, TRUE);
     g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
@@ -69,9 +63,10 @@ void ViewArea::resize(int width, int height) {
     }
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
-    pacer_.emplace(view_->animationTimeInterval());
+    const double interval = options_.frameInterval.value_or(view_->animationTimeInterval());
+    pacer_.emplace(interval);
     if (options_.showFps) {
-        fps_.emplace(view_->animationTimeInterval());
+        fps_.emplace(interval);
     }
     if (viewCreated_) {
         viewCreated_(*view_);

@@ -28,6 +28,8 @@ public:
         std::string moduleName;
         bool isPreview = false;
         bool showFps = false;
+        // Seconds between frames; empty: the view's own interval.
+        std::optional<double> frameInterval;
     };
 
     ViewArea(SettingsStores& stores, Options options);

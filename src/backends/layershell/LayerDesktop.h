@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
         std::string moduleName = "pelmora";
         ScreenLayer layer = ScreenLayer::Overlay;
         bool fps = false;
+        // Seconds between frames; empty: the view's own interval.
+        std::optional<double> frameInterval;
     };
 
     enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };

@@ -25,10 +25,19 @@ HackSession::HackSession(Display* display, Window window, const XWindowAttribute
     }
 }
 
+void HackSession::setFrameInterval(double seconds) {
+    pacer_ = FramePacer(seconds);
+    if (overlay_) {
+        overlay_.emplace(seconds);
+    }
+}
+
 int HackSession::run(SignalWatch& signals) {
     for (;;) {
         if (!readEvents()) {
-            std::fprintf(stderr, "pelmora: the window 0x%lx was destroyed; stopping\n", window_);
+            if (verbose_) {
+                std::fprintf(stderr, "pelmora: the window 0x%lx was destroyed; stopping\n", window_);
+            }
             return EXIT_SUCCESS;
         }
         if (signals.takeSignal() != 0) {

@@ -23,6 +23,11 @@ public:
     HackSession(Display* display, Window window, const XWindowAttributes& attributes, SettingsStores& stores,
                 const std::string& moduleName, bool showFps);
 
+    // Paces frames `seconds` apart instead of at the view's interval.
+    void setFrameInterval(double seconds);
+    // The window's destruction is a normal end, said on standard error only when verbose.
+    void setVerbose(bool verbose) { verbose_ = verbose; }
+
     // Draws a frame whenever one is due until a signal arrives or the window
     // is destroyed; both end the run normally. Returns the exit status.
     int run(SignalWatch& signals);
@@ -49,6 +54,7 @@ private:
     BackBuffer buffer_;
     FramePacer pacer_;
     std::optional<FpsOverlay> overlay_;
+    bool verbose_ = false;
 };
 
 }  // namespace pelmora

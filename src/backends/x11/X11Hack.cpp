@@ -55,6 +55,10 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
         return EXIT_FAILURE;
     }
     HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
+    if (frameInterval_) {
+        session.setFrameInterval(*frameInterval_);
+    }
+    session.setVerbose(verbose_);
     return session.run(signals);
 }
 

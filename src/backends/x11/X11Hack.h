@@ -15,6 +15,11 @@ class X11Hack {
 public:
     X11Hack(SettingsStores& stores, std::string moduleName, bool showFps);
 
+    // Seconds between frames instead of the view's own interval.
+    void setFrameInterval(double seconds) { frameInterval_ = seconds; }
+    // Also report a normal end (the window destroyed) on standard error.
+    void setVerbose(bool verbose) { verbose_ = verbose; }
+
     // Draws into the window `windowId`, or the root window when empty.
     // Returns the exit status: 0 after SIGTERM, SIGINT, SIGHUP or the
     // window's destruction; 1 with a one-line message when the display or
@@ -25,6 +30,8 @@ private:
     SettingsStores& stores_;
     std::string moduleName_;
     bool showFps_;
+    std::optional<double> frameInterval_;
+    bool verbose_ = false;
 };
 
 }  // namespace pelmora
