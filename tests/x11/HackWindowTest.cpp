@@ -213,6 +213,30 @@ TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
     }
 }
 
+TEST_F(HackWindowTest, ASignalEndsTheHackInTheMiddleOfAFrameThatDoesNotEnd) {
+    // A frame on a huge window keeps the hack inside Xlib for seconds; a
+    // stopped server keeps it there for good, which makes the case certain.
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--window-id", hexId(window.id())});
+    window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+    ASSERT_TRUE(waitForPicture(window, showsTheView));
+    server_.pause();
+    struct Resume {
+        XvfbServer& server;
+        ~Resume() { server.resume(); }
+    } resume{server_};
+    // Frames are due every 17 ms: by now one waits for the server.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(hack->running()) << hack->standardError();
+    kill(hack->pid(), SIGTERM);
+    // The hack ends within 100 ms; the bound only tells ending from hanging.
+    const std::optional<int> status = hack->waitForExit(3s);
+    ASSERT_TRUE(status.has_value()) << "the hack did not end while its frame waited for the server";
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(hack->standardError(), "");
+}
+
 TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
     TestWindow window(server_.display(), 0, 0, 300, 200);
     ASSERT_TRUE(window.ok());
