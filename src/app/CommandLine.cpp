@@ -7,6 +7,7 @@
 
 #include "ArgumentDomainStores.h"
 #include "KeyFileStores.h"
+#include "PelmoraView.h"
 #include "SettingText.h"
 #include "SettingsSchema.h"
 #include "WindowId.h"
@@ -299,6 +300,8 @@ std::string CommandLine::helpText() {
         text += describeSettingType(entry.type);
         text += ")\n";
     }
+    text += "At most " + std::to_string(PelmoraView::kMostSpheres) +
+            " spheres are made; a larger numberOfThings is capped with a message.\n";
     text += "Options take one or two dashes alike (-fps is --fps).\n";
     return text;
 }

@@ -116,6 +116,7 @@ TEST(CommandLine, HelpNamesEveryModeOptionAndSetting) {
                              "localFieldDisplay", "sphereRadii", "numberOfThings"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
+    EXPECT_NE(help.find("At most 20000 spheres"), std::string::npos);
 }
 
 }  // namespace
