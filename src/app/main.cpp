@@ -8,6 +8,7 @@
 #include "HackMode.h"
 #include "RecordCommand.h"
 #include "SettingsSetup.h"
+#include "StandardOutput.h"
 #include "TraceCommand.h"
 #include "WindowMode.h"
 
@@ -30,13 +31,14 @@ int main(int argc, char** argv) {
     switch (options.mode) {
         case ProgramMode::Help:
             std::fputs(CommandLine::helpText().c_str(), stdout);
-            return 0;
+            return closeStandardOutput() ? 0 : 1;
         case ProgramMode::Version:
             std::printf("pelmora %s\n", PELMORA_VERSION);
-            return 0;
+            return closeStandardOutput() ? 0 : 1;
         case ProgramMode::Trace: {
             auto stores = makeSettingsStores(options);
-            return runTrace(options, *stores, stdout);
+            const int status = runTrace(options, *stores, stdout);
+            return status == 0 && !closeStandardOutput() ? 1 : status;
         }
         case ProgramMode::Record: {
             auto stores = makeSettingsStores(options);
