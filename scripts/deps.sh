@@ -13,6 +13,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
+  clang libclang-rt-14-dev
 )
 
 packages=("${build_packages[@]}")
