@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -237,6 +238,21 @@ TEST_F(HackWindowTest, ASignalEndsTheHackInTheMiddleOfAFrameThatDoesNotEnd) {
     ASSERT_TRUE(status.has_value()) << "the hack did not end while its frame waited for the server";
     EXPECT_EQ(*status, 0);
     EXPECT_EQ(hack->standardError(), "");
+}
+
+TEST_F(HackWindowTest, AFifoInPlaceOfTheSettingsFileNeitherHangsTheHackNorKeepsItFromStopping) {
+    std::filesystem::create_directories(configHome_ + "/pelmora");
+    ASSERT_EQ(mkfifo((configHome_ + "/pelmora/pelmora.conf").c_str(), 0600), 0);
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--window-id", hexId(window.id())});
+    window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+    EXPECT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    kill(hack->pid(), SIGTERM);
+    const std::optional<int> status = hack->waitForExit(5s);
+    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the hack";
+    EXPECT_EQ(*status, 0);
+    EXPECT_NE(hack->standardError().find("Not a regular file"), std::string::npos) << hack->standardError();
 }
 
 TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackWithOneLineAndStatusZero) {
