@@ -8,11 +8,13 @@ set -euo pipefail
 build_packages=(
   build-essential cmake pkg-config
   libcairo2-dev libpango1.0-dev libglib2.0-dev libgtk-3-dev libx11-dev
+  libgtk-layer-shell-dev libwayland-dev
   fonts-urw-base35 fontconfig
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
+  sway grim wtype foot weston
   clang libclang-rt-14-dev
 )
 

@@ -7,6 +7,7 @@
 
 #include "ArgumentDomainStores.h"
 #include "KeyFileStores.h"
+#include "LayerMode.h"
 #include "PelmoraView.h"
 #include "SettingText.h"
 #include "SettingsSchema.h"
@@ -25,6 +26,7 @@ const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
         {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name"}},
         {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
+        {ProgramMode::Layer, {"layer", "fps", "module-name"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
     };
@@ -35,6 +37,7 @@ const char* modeName(ProgramMode mode) {
     switch (mode) {
         case ProgramMode::Window: return "the window";
         case ProgramMode::Hack: return "--root";
+        case ProgramMode::Layer: return "--layer";
         case ProgramMode::Trace: return "trace";
         case ProgramMode::Record: return "record";
         case ProgramMode::Help: return "--help";
@@ -44,7 +47,7 @@ const char* modeName(ProgramMode mode) {
 }
 
 bool takesValue(const std::string& name) {
-    return name == "module-name" || name == "window-id" || name == "frames" || name == "size" ||
+    return name == "module-name" || name == "window-id" || name == "layer" || name == "frames" || name == "size" ||
            name == "seed" || name == "output";
 }
 
@@ -160,6 +163,11 @@ private:
             } else {
                 o.windowId = *id;
             }
+        } else if (name == "layer") {
+            o.layer = LayerMode::parseLayer(value);
+            if (!o.layer) {
+                fail("--layer " + quoteForMessage(value) + " is not a layer: overlay or background");
+            }
         } else if (name == "frames") {
             const auto frames = wholeNumber<std::int32_t>(value);
             if (!frames || *frames < 0 || *frames > kLargestFrameCount) {
@@ -203,7 +211,9 @@ private:
             return;
         }
         const bool windowOptions = o.fullscreen || o.preview;
-        if (o.root || o.windowId) {
+        if (o.layer) {
+            o.mode = ProgramMode::Layer;
+        } else if (o.root || o.windowId) {
             o.mode = ProgramMode::Hack;
         } else if (xscreensaverWindow && !windowOptions) {
             o.mode = ProgramMode::Hack;
@@ -263,6 +273,7 @@ std::string CommandLine::helpText() {
         "Usage:\n"
         "  pelmora [--fullscreen] [--preview] [--fps] [OPTIONS]   run in a window\n"
         "  pelmora --root | --window-id ID [--fps] [OPTIONS]      run as an XScreenSaver or xsecurelock hack\n"
+        "  pelmora --layer overlay|background [--fps] [OPTIONS]   run as a Wayland saver or wallpaper\n"
         "  pelmora trace [--frames N] [--size WxH] [--seed S] [--draw] [OPTIONS]\n"
         "  pelmora record [--frames N] [--size WxH] [--seed S] [--output PATH] [OPTIONS]\n"
         "  pelmora --help | --version\n"
@@ -275,6 +286,7 @@ std::string CommandLine::helpText() {
         "Hack:\n"
         "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
+        + LayerMode::helpText() +
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"
         "  --frames N         frames to run (default 10)\n"
         "  --size WxH         bounds of the view (default 800x600)\n"

@@ -38,9 +38,23 @@ TargetChoice chooseTarget(const ProgramOptions& options) {
     return {true, *parsed};
 }
 
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
 }  // namespace
 
 int runHackMode(const ProgramOptions& options) {
+    if (!isSet("DISPLAY") && isSet("WAYLAND_DISPLAY")) {
+        // A Wayland session without Xwayland: Xlib's "cannot open display"
+        // would leave the user guessing what to run instead.
+        std::fputs(
+            "pelmora: --root and --window-id draw into X11 windows for XScreenSaver or xsecurelock, and this "
+            "Wayland session has no X display; use --layer overlay (saver) or --layer background (wallpaper)\n",
+            stderr);
+        return EXIT_FAILURE;
+    }
     const TargetChoice target = chooseTarget(options);
     if (!target.ok) {
         return EXIT_FAILURE;

@@ -4,11 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "ScreenLayer.h"
 #include "SettingsStore.h"
 
 namespace pelmora {
 
-enum class ProgramMode { Window, Hack, Trace, Record, Help, Version };
+enum class ProgramMode { Window, Hack, Layer, Trace, Record, Help, Version };
 
 // Everything the command line asked for, already checked. Options start with
 // one or two dashes alike ("-fps" is "--fps"); a single-dash name that is a
@@ -25,6 +26,8 @@ struct ProgramOptions {
     bool preview = false;
     bool root = false;
     std::optional<std::uint64_t> windowId;
+    // Layer mode.
+    std::optional<ScreenLayer> layer;
 
     // Trace and record modes.
     std::int32_t frames = 0;

@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "HackMode.h"
+#include "LayerMode.h"
 #include "RecordCommand.h"
 #include "SettingsSetup.h"
 #include "StandardOutput.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
         }
         case ProgramMode::Hack:
             return runHackMode(options);
+        case ProgramMode::Layer:
+            return LayerMode::run(options);
         case ProgramMode::Window:
             break;
     }

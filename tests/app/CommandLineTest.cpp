@@ -119,5 +119,24 @@ TEST(CommandLine, HelpNamesEveryModeOptionAndSetting) {
     EXPECT_NE(help.find("At most 20000 spheres"), std::string::npos);
 }
 
+TEST(CommandLine, LayerModeTakesOverlayOrBackground) {
+    const auto overlay = parse({"--layer", "overlay", "-fps", "-numberOfThings", "5"});
+    EXPECT_EQ(overlay.error, "");
+    EXPECT_EQ(overlay.options.mode, ProgramMode::Layer);
+    EXPECT_EQ(overlay.options.layer, ScreenLayer::Overlay);
+    EXPECT_TRUE(overlay.options.fps);
+    EXPECT_EQ(parse({"--layer=background"}).options.layer, ScreenLayer::Background);
+    // The compositor's wallpaper line must win over a locker's variable left in the environment.
+    EXPECT_EQ(parse({"-layer", "background"}, std::string("0x400007")).options.mode, ProgramMode::Layer);
+
+    EXPECT_EQ(errorOf({"--layer", "top"}), "--layer \"top\" is not a layer: overlay or background");
+    EXPECT_EQ(errorOf({"--layer", "Overlay"}), "--layer \"Overlay\" is not a layer: overlay or background");
+    EXPECT_EQ(errorOf({"--layer"}), "option \"--layer\" needs a value");
+    EXPECT_EQ(errorOf({"--layer", "overlay", "--root"}), "option --root does not apply to --layer");
+    EXPECT_EQ(errorOf({"--layer", "overlay", "--fullscreen"}), "option --fullscreen does not apply to --layer");
+    EXPECT_EQ(errorOf({"trace", "--layer", "overlay"}), "option --layer does not apply to trace");
+    EXPECT_NE(CommandLine::helpText().find("--layer background"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace pelmora

@@ -420,6 +420,17 @@ TEST_F(WindowProgramTest, FullScreenSaverEndsOnAKey) {
     EXPECT_EQ(waitForExit(), 0);
 }
 
+TEST_F(WindowProgramTest, FullScreenSaverIgnoresANudgeButEndsOnAMove) {
+    run("xdotool mousemove 300 300");
+    start({"--fullscreen"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    run("xdotool mousemove 305 303 sleep 0.2 mousemove 303 306");
+    EXPECT_EQ(waitForExit(1000ms), -1) << "a nudge ended the saver";
+    run("xdotool mousemove 360 300");
+    EXPECT_EQ(waitForExit(), 0);
+}
+
 TEST_F(WindowProgramTest, WithoutADisplayItSaysSoAndPointsToRecord) {
     start({}, false);
     EXPECT_NE(waitForExit(), 0);

@@ -1,6 +1,5 @@
 #include "PelmoraWindow.h"
 
-#include <cmath>
 #include <cstdio>
 
 namespace pelmora {
@@ -9,8 +8,6 @@ namespace {
 
 constexpr int kDefaultWidth = 800;
 constexpr int kDefaultHeight = 600;
-// A mouse nudged by a desk bump should not end the saver; a real move does.
-constexpr double kDeliberateMove = 10.0;
 
 bool hasCommandModifier(const GdkEventKey& event) {
     return (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK)) != 0;
@@ -25,7 +22,6 @@ PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::funct
       area_(std::make_unique<ViewArea>(stores, options_.view)) {
     gtk_window_set_title(GTK_WINDOW(window_), "Pelmora");
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
-    g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(window_, "window-state-event", G_CALLBACK(onWindowState), this);
 
     area_->sheetHost().setEndedHandler([this](std::optional<std::int64_t> code) { sheetEnded(code); });
@@ -36,19 +32,18 @@ PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::funct
 
     if (options_.saver) {
         gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
-        gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
-        g_signal_connect(window_, "button-press-event", G_CALLBACK(onButtonPress), this);
-        g_signal_connect(window_, "motion-notify-event", G_CALLBACK(onMotion), this);
-        g_signal_connect(window_, "realize", G_CALLBACK(onRealize), this);
+        saverInput_.emplace(window_, requestClose_);
         gtk_container_add(GTK_CONTAINER(window_), area_->widget());
         placeOnMonitor();
     } else {
+        g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
         buildDesktopChrome();
     }
 }
 
 PelmoraWindow::~PelmoraWindow() {
     g_signal_handlers_disconnect_by_data(window_, this);
+    saverInput_.reset();
     // The view (and with it the sheet, transient for this window) goes before the window.
     area_.reset();
     gtk_widget_destroy(window_);
@@ -147,12 +142,7 @@ gboolean PelmoraWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
 }
 
 gboolean PelmoraWindow::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
-    auto* window = static_cast<PelmoraWindow*>(self);
-    if (window->options_.saver) {
-        window->requestClose_();
-        return TRUE;
-    }
-    return window->handleDesktopKey(*event) ? TRUE : FALSE;
+    return static_cast<PelmoraWindow*>(self)->handleDesktopKey(*event) ? TRUE : FALSE;
 }
 
 bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
@@ -181,37 +171,9 @@ bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
     }
 }
 
-gboolean PelmoraWindow::onButtonPress(GtkWidget*, GdkEventButton*, gpointer self) {
-    static_cast<PelmoraWindow*>(self)->requestClose_();
-    return TRUE;
-}
-
-gboolean PelmoraWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
-    static_cast<PelmoraWindow*>(self)->endSaverOnMove(event->x_root, event->y_root);
-    return FALSE;
-}
-
-void PelmoraWindow::endSaverOnMove(double x, double y) {
-    // The first position seen is where the pointer rested when the saver began.
-    if (!firstPointer_) {
-        firstPointer_.emplace(x, y);
-        return;
-    }
-    if (std::hypot(x - firstPointer_->first, y - firstPointer_->second) > kDeliberateMove) {
-        requestClose_();
-    }
-}
-
 gboolean PelmoraWindow::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
     static_cast<PelmoraWindow*>(self)->fullscreen_ = (event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
     return FALSE;
-}
-
-void PelmoraWindow::onRealize(GtkWidget* widget, gpointer) {
-    GdkWindow* gdkWindow = gtk_widget_get_window(widget);
-    GdkCursor* blank = gdk_cursor_new_for_display(gdk_window_get_display(gdkWindow), GDK_BLANK_CURSOR);
-    gdk_window_set_cursor(gdkWindow, blank);
-    g_object_unref(blank);
 }
 
 void PelmoraWindow::onOptionsClicked(GtkButton*, gpointer self) { static_cast<PelmoraWindow*>(self)->openOptions(); }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "SaverInput.h"
 #include "SettingsStore.h"
 #include "ViewArea.h"
 
@@ -40,17 +41,13 @@ public:
 private:
     static gboolean onDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
-    static gboolean onButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
-    static gboolean onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
     static gboolean onWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
-    static void onRealize(GtkWidget* widget, gpointer self);
     static void onOptionsClicked(GtkButton* button, gpointer self);
     static void onInfoResponse(GtkInfoBar* bar, gint response, gpointer self);
 
     void buildDesktopChrome();
     void placeOnMonitor();
     bool handleDesktopKey(const GdkEventKey& event);
-    void endSaverOnMove(double x, double y);
     void sheetEnded(std::optional<std::int64_t> returnCode);
     void showProblem(const std::string& text);
 
@@ -60,8 +57,8 @@ private:
     GtkWidget* infoBar_ = nullptr;
     GtkWidget* infoLabel_ = nullptr;
     std::unique_ptr<ViewArea> area_;
+    std::optional<SaverInput> saverInput_;
     bool fullscreen_ = false;
-    std::optional<std::pair<double, double>> firstPointer_;
     std::string lastSheetMessage_;
 };
 

@@ -1,0 +1,142 @@
+#include "LayerDesktop.h"
+
+#include <glib-unix.h>
+#include <gtk-layer-shell.h>
+#include <signal.h>
+
+#include <algorithm>
+
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/gdkwayland.h>
+#endif
+
+namespace pelmora {
+
+namespace {
+
+void ignoreLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+}  // namespace
+
+LayerDesktop::Support LayerDesktop::openDisplay() {
+    // GTK reads only its own options here; the program's were parsed already.
+    int argc = 0;
+    char** argv = nullptr;
+    if (gtk_init_check(&argc, &argv) == 0) {
+        return Support::NoDisplay;
+    }
+#ifdef GDK_WINDOWING_WAYLAND
+    const bool wayland = GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default());
+#else
+    const bool wayland = false;
+#endif
+    if (!wayland) {
+        return Support::NotWayland;
+    }
+    // The library warns on its own when the protocol is missing; the mode's
+    // one line says what to do instead, so its warning is held back.
+    const GLogFunc previous = g_log_set_default_handler(ignoreLog, nullptr);
+    const bool supported = gtk_layer_is_supported() != 0;
+    g_log_set_default_handler(previous, nullptr);
+    return supported ? Support::Ready : Support::NoLayerShell;
+}
+
+LayerDesktop::LayerDesktop(SettingsStores& stores, Options options)
+    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {
+    // The signals end the loop like any other event, so the views are torn
+    // down and the status is 0: being stopped is how a wallpaper ends. Caught
+    // from here on, a signal during the display's setup ends the run as soon
+    // as it starts instead of killing the process.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        signalSources_.push_back(g_unix_signal_add(signal, onSignal, this));
+    }
+}
+
+LayerDesktop::~LayerDesktop() {
+    for (const guint source : signalSources_) {
+        g_source_remove(source);
+    }
+    if (sweepSource_ != 0) {
+        g_source_remove(sweepSource_);
+    }
+    if (display_ != nullptr) {
+        g_signal_handlers_disconnect_by_data(display_, this);
+    }
+    surfaces_.clear();
+    g_main_loop_unref(loop_);
+}
+
+int LayerDesktop::run() {
+    display_ = gdk_display_get_default();
+    g_signal_connect(display_, "monitor-added", G_CALLBACK(onMonitorAdded), this);
+    g_signal_connect(display_, "monitor-removed", G_CALLBACK(onMonitorRemoved), this);
+    const int monitors = gdk_display_get_n_monitors(display_);
+    for (int index = 0; index < monitors; ++index) {
+        addSurface(gdk_display_get_monitor(display_, index));
+    }
+    if (!stopped_) {
+        g_main_loop_run(loop_);
+    }
+    surfaces_.clear();
+    return 0;
+}
+
+void LayerDesktop::addSurface(GdkMonitor* monitor) {
+    const bool known = std::any_of(surfaces_.begin(), surfaces_.end(),
+                                   [monitor](const auto& surface) { return surface->monitor() == monitor; });
+    if (known) {
+        return;
+    }
+    LayerSurface::Options options{{options_.moduleName, false, options_.fps}, options_.layer, monitor};
+    // Saver input on any output ends the saver on all of them.
+    auto requestEnd = [loop = loop_] { g_main_loop_quit(loop); };
+    surfaces_.push_back(std::make_unique<LayerSurface>(
+        stores_, options, requestEnd, [this](const LayerSurface* closed) { surfaceClosed(closed); }));
+    surfaces_.back()->show();
+}
+
+void LayerDesktop::dropSurface(GdkMonitor* monitor) {
+    for (const auto& surface : surfaces_) {
+        if (surface->monitor() == monitor) {
+            // A pending sweep must not hold its address: a new surface may get it.
+            std::erase(closed_, surface.get());
+        }
+    }
+    std::erase_if(surfaces_, [monitor](const auto& surface) { return surface->monitor() == monitor; });
+}
+
+void LayerDesktop::surfaceClosed(const LayerSurface* surface) {
+    // Not now: the surface is in the middle of emitting the signal that told us.
+    closed_.push_back(surface);
+    if (sweepSource_ == 0) {
+        sweepSource_ = g_idle_add(onSweep, this);
+    }
+}
+
+gboolean LayerDesktop::onSweep(gpointer self) {
+    auto* desktop = static_cast<LayerDesktop*>(self);
+    desktop->sweepSource_ = 0;
+    std::erase_if(desktop->surfaces_, [desktop](const auto& surface) {
+        return std::find(desktop->closed_.begin(), desktop->closed_.end(), surface.get()) != desktop->closed_.end();
+    });
+    desktop->closed_.clear();
+    return G_SOURCE_REMOVE;
+}
+
+void LayerDesktop::onMonitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
+    static_cast<LayerDesktop*>(self)->addSurface(monitor);
+}
+
+void LayerDesktop::onMonitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
+    static_cast<LayerDesktop*>(self)->dropSurface(monitor);
+}
+
+gboolean LayerDesktop::onSignal(gpointer self) {
+    auto* desktop = static_cast<LayerDesktop*>(self);
+    // A quit before the loop runs would be forgotten when it starts.
+    desktop->stopped_ = true;
+    g_main_loop_quit(desktop->loop_);
+    return G_SOURCE_CONTINUE;
+}
+
+}  // namespace pelmora

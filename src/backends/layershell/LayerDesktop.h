@@ -1,0 +1,61 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LayerSurface.h"
+#include "SettingsStore.h"
+
+namespace pelmora {
+
+// Pelmora on a layer-shell compositor: one LayerSurface per output, kept in
+// step with the outputs as they come and go. The overlay runs until saver
+// input or a signal, the background only until a signal; both end with 0.
+class LayerDesktop {
+public:
+    struct Options {
+        std::string moduleName = "pelmora";
+        ScreenLayer layer = ScreenLayer::Overlay;
+        bool fps = false;
+    };
+
+    enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };
+
+    // Catches SIGTERM, SIGINT and SIGHUP at once; make it before the display
+    // is opened.
+    LayerDesktop(SettingsStores& stores, Options options);
+    ~LayerDesktop();
+    LayerDesktop(const LayerDesktop&) = delete;
+    LayerDesktop& operator=(const LayerDesktop&) = delete;
+
+    // Opens the default display and tells whether layer surfaces can be made on it.
+    static Support openDisplay();
+
+    // Covers the outputs and runs until the end; the exit status.
+    int run();
+
+private:
+    static void onMonitorAdded(GdkDisplay* display, GdkMonitor* monitor, gpointer self);
+    static void onMonitorRemoved(GdkDisplay* display, GdkMonitor* monitor, gpointer self);
+    static gboolean onSignal(gpointer self);
+    static gboolean onSweep(gpointer self);
+
+    void addSurface(GdkMonitor* monitor);
+    void dropSurface(GdkMonitor* monitor);
+    void surfaceClosed(const LayerSurface* surface);
+
+    SettingsStores& stores_;
+    Options options_;
+    GMainLoop* loop_;
+    GdkDisplay* display_ = nullptr;
+    std::vector<std::unique_ptr<LayerSurface>> surfaces_;
+    std::vector<const LayerSurface*> closed_;
+    std::vector<guint> signalSources_;
+    guint sweepSource_ = 0;
+    bool stopped_ = false;
+};
+
+}  // namespace pelmora

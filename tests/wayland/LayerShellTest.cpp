@@ -1,0 +1,272 @@
+// The layer modes of the real program under a real sway, read back with grim.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "HackProcess.h"
+#include "SwayServer.h"
+#include "XvfbServer.h"
+
+namespace pelmora::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Pixel = Screenshot::Pixel;
+
+// Generous: a loaded CI machine runs several compositors at once.
+constexpr auto kPatience = 30000ms;
+
+// The view's background: red 0.03 and green 0.05 fixed, blue pulsing from 0 to 0.5.
+bool isBackground(Pixel p) { return p.r >= 5 && p.r <= 10 && p.g >= 10 && p.g <= 15 && p.b <= 132; }
+// The discs: charges give greens, yellows and oranges, never blue.
+bool isSphere(Pixel p) { return std::max(p.r, p.g) >= 150 && p.b <= 100; }
+// foot's own background, an even dark grey.
+bool isTerminal(Pixel p) { return p.r == p.g && p.g == p.b && p.r >= 10 && p.r <= 45; }
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = kPatience) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+// Discs in each half, top, bottom, left and right: the spheres were spread
+// over the whole output, not over a size the surface had before the
+// compositor gave it the output's. (40 discs all missing one half: 2^-40.)
+bool spheresAllOver(const Screenshot& shot) {
+    const int w = shot.width;
+    const int h = shot.height;
+    return shot.share(0, 0, w, h / 2, isSphere) > 0.002 && shot.share(0, h / 2, w, h, isSphere) > 0.002 &&
+           shot.share(0, 0, w / 2, h, isSphere) > 0.002 && shot.share(w / 2, 0, w, h, isSphere) > 0.002;
+}
+
+// Background in every quarter: the surface covers the whole output.
+bool coveredByView(const Screenshot& shot) {
+    const int w = shot.width;
+    const int h = shot.height;
+    for (const auto& [x0, y0] : {std::pair{0, 0}, std::pair{w / 2, 0}, std::pair{0, h / 2}, std::pair{w / 2, h / 2}}) {
+        if (shot.share(x0, y0, x0 + w / 2, y0 + h / 2, isBackground) < 0.6) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class LayerShellTest : public ::testing::Test {
+protected:
+    std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer) {
+        return std::make_unique<HackProcess>(PELMORA_PROGRAM, std::vector<std::string>{"--layer", layer},
+                                             sway.clientEnvironment());
+    }
+
+    // Waits until `output` shows the view all over with its first frames
+    // drawn; the last screenshot.
+    static std::optional<Screenshot> waitForView(const SwayServer& sway, const std::string& output) {
+        std::optional<Screenshot> shot;
+        const bool shown = eventually([&] {
+            shot = sway.screenshot(output);
+            return shot && coveredByView(*shot) && shot->share(0, 0, shot->width, shot->height, isSphere) > 0.005;
+        });
+        return shown ? shot : std::nullopt;
+    }
+
+    // Waits until the view has left `output`, so that the next program's
+    // view is not mistaken for the last one's.
+    static bool waitUntilGone(const SwayServer& sway, const std::string& output) {
+        return eventually([&] {
+            const auto shot = sway.screenshot(output);
+            return shot && !coveredByView(*shot);
+        });
+    }
+};
+
+TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundAndSpheres) {
+    SwayServer sway(
+        "output HEADLESS-1 resolution 640x480\n"
+        "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
+    ASSERT_EQ(sway.error(), "");
+    HackProcess terminal("/usr/bin/foot", {}, sway.clientEnvironment());
+    ASSERT_TRUE(eventually([&] {
+        const auto shot = sway.screenshot("HEADLESS-1");
+        return shot && shot->share(120, 150, 280, 200, isTerminal) > 0.8;
+    })) << "foot did not show";
+
+    auto pelmora = startPelmora(sway, "overlay");
+    const auto shot = waitForView(sway, "HEADLESS-1");
+    ASSERT_TRUE(shot) << pelmora->standardError();
+    EXPECT_EQ(shot->width, 640);
+    EXPECT_EQ(shot->height, 480);
+    // 40 discs of radius 10 fill about 4 % of 640 × 480.
+    EXPECT_GT(shot->share(0, 0, 640, 480, isSphere), 0.01);
+    EXPECT_TRUE(spheresAllOver(*shot));
+    EXPECT_LT(shot->share(100, 100, 300, 220, isTerminal), 0.05) << "the window shows through the overlay";
+    EXPECT_TRUE(pelmora->running()) << pelmora->standardError();
+}
+
+TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    ASSERT_EQ(sway.error(), "");
+    const std::string pointer = std::string(PELMORA_TEST_POINTER) + " --hold 300 ";
+    // Each input device exists only while its tool runs, and GTK needs a
+    // moment to take it up; so the tool is run again until the saver ends.
+    const std::vector<std::pair<const char*, std::string>> inputs{
+        {"a key", "wtype -s 300 a"}, {"a click", pointer + "click"}, {"a pointer move", pointer + "move 30 0 3"}};
+    for (const auto& [what, command] : inputs) {
+        auto pelmora = startPelmora(sway, "overlay");
+        ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
+        if (std::string(what) == "a click") {
+            // A pointer jiggled by a few pixels must not end it.
+            EXPECT_EQ(sway.runClient(pointer + "move 3 2 2"), 0);
+            EXPECT_FALSE(pelmora->waitForExit(1000ms)) << "a nudge ended the saver";
+        }
+        EXPECT_TRUE(eventually([&] {
+            sway.runClient(command);
+            return !pelmora->running();
+        })) << what << " did not end the saver";
+        EXPECT_EQ(pelmora->waitForExit(kPatience), 0) << what << ": " << pelmora->standardError();
+        EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << what;
+    }
+}
+
+TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
+    SwayServer sway(
+        "output HEADLESS-1 resolution 640x480\n"
+        "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
+    ASSERT_EQ(sway.error(), "");
+    auto pelmora = startPelmora(sway, "background");
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
+
+    HackProcess terminal("/usr/bin/foot", {}, sway.clientEnvironment());
+    std::optional<Screenshot> shot;
+    const bool shown = eventually([&] {
+        shot = sway.screenshot("HEADLESS-1");
+        return shot && shot->share(120, 150, 280, 200, isTerminal) > 0.8;
+    });
+    ASSERT_TRUE(shown) << "the window did not show above the wallpaper";
+    // Strips on every side of the window show the view.
+    EXPECT_GT(shot->share(100, 40, 300, 90, isBackground), 0.6) << "above";
+    EXPECT_GT(shot->share(100, 230, 300, 300, isBackground), 0.6) << "below";
+    EXPECT_GT(shot->share(20, 100, 90, 220, isBackground), 0.6) << "left";
+    EXPECT_GT(shot->share(310, 100, 400, 220, isBackground), 0.6) << "right";
+    EXPECT_TRUE(pelmora->running()) << pelmora->standardError();
+}
+
+TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
+    // Sway's headless outputs cannot be unplugged in every version, so the
+    // outputs here are windows of an outer sway, closed like any window.
+    SwayServer outer("output HEADLESS-1 resolution 800x600\ndefault_border none\n");
+    ASSERT_EQ(outer.error(), "");
+    SwayServer sway("output WL-2 scale 2\n", &outer);
+    ASSERT_EQ(sway.error(), "");
+    ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
+    auto pelmora = startPelmora(sway, "background");
+    ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
+
+    sway.message("create_output");
+    ASSERT_TRUE(eventually([&] { return sway.outputNames().size() == 2; }));
+    std::optional<Screenshot> second = waitForView(sway, "WL-2");
+    ASSERT_TRUE(second) << pelmora->standardError();
+    // The outer sway tiles both outputs side by side at 400 × 600; at scale 2
+    // the view draws 800 × 1200 device pixels over the 200 × 300 it is given.
+    EXPECT_EQ(second->width, 400);
+    EXPECT_EQ(second->height, 600);
+    EXPECT_GT(second->share(0, 0, second->width, second->height, isSphere), 0.01);
+    EXPECT_TRUE(spheresAllOver(*second));
+
+    outer.message("'[title=\"WL-2\"]' kill");
+    ASSERT_TRUE(eventually([&] { return sway.outputNames() == std::vector<std::string>{"WL-1"}; }));
+    // The first output got its width back, and its view followed.
+    std::optional<Screenshot> first = waitForView(sway, "WL-1");
+    ASSERT_TRUE(first) << pelmora->standardError();
+    EXPECT_EQ(first->width, 800);
+    EXPECT_TRUE(pelmora->running()) << pelmora->standardError();
+    EXPECT_TRUE(eventually([&] {
+        const auto later = sway.screenshot("WL-1");
+        return later && later->rgb != first->rgb;
+    })) << "the remaining view stopped";
+}
+
+TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    ASSERT_EQ(sway.error(), "");
+    for (const char* layer : {"overlay", "background"}) {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            auto pelmora = startPelmora(sway, layer);
+            ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
+            kill(pelmora->pid(), signal);
+            EXPECT_EQ(pelmora->waitForExit(kPatience), 0) << layer << " on signal " << signal << ": "
+                                                          << pelmora->standardError();
+            EXPECT_EQ(pelmora->standardError(), "") << layer << " on signal " << signal;
+            EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << layer << " on signal " << signal;
+        }
+    }
+}
+
+// The line a layer mode gives where it cannot run: its own, once, naming
+// what works there instead (GTK's own complaints about the desktop aside).
+void expectOneLineNaming(HackProcess& pelmora, const std::string& why) {
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 1);
+    const std::string errors = pelmora.standardError();
+    std::size_t ours = 0;
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+        ours += line.rfind("pelmora: ", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(ours, 1U) << errors;
+    EXPECT_NE(errors.find(why), std::string::npos) << errors;
+    EXPECT_NE(errors.find("use --fullscreen"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("Layer Shell protocol"), std::string::npos) << "the library's own warning: " << errors;
+}
+
+// No layer shell to be had: weston, like GNOME, is a Wayland compositor
+// without it; under X GTK opens the display but cannot make layer surfaces.
+TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
+    char pattern[] = "/tmp/pelmora-weston-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string runtime = pattern;
+    {
+        HackProcess weston("/usr/bin/weston",
+                           {"--backend=headless-backend.so", "--socket=wayland-pelmora", "--idle-time=0",
+                            "--log=" + runtime + "/weston.log"},
+                           {{"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}});
+        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(runtime + "/wayland-pelmora.lock"); }))
+            << weston.standardError();
+        std::this_thread::sleep_for(200ms);  // the lock comes just before the socket listens
+        HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "background"},
+                            {{"XDG_RUNTIME_DIR", runtime},
+                             {"WAYLAND_DISPLAY", "wayland-pelmora"},
+                             {"DISPLAY", ""},
+                             {"NO_AT_BRIDGE", "1"},
+                             {"XDG_CONFIG_HOME", runtime + "/config"}});
+        expectOneLineNaming(pelmora, "has no layer shell");
+    }
+    std::filesystem::remove_all(runtime);
+
+    XvfbServer x(320, 240);
+    ASSERT_EQ(x.error(), "");
+    HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "overlay"},
+                        {{"DISPLAY", x.display()}, {"WAYLAND_DISPLAY", ""}, {"NO_AT_BRIDGE", "1"}});
+    expectOneLineNaming(pelmora, "this is an X11 display");
+
+    // And the X11 hack in a Wayland session without X points here.
+    HackProcess hack(PELMORA_PROGRAM, {"--root"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", "wayland-0"}});
+    EXPECT_EQ(hack.waitForExit(kPatience), 1);
+    const std::string hint = hack.standardError();
+    EXPECT_NE(hint.find("--layer overlay"), std::string::npos) << hint;
+    EXPECT_EQ(std::count(hint.begin(), hint.end(), '\n'), 1) << hint;
+}
+
+}  // namespace
+}  // namespace pelmora::testing
