@@ -16,6 +16,7 @@ test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
   sway grim wtype foot weston
   lintian desktop-file-utils appstream
+  clang libclang-rt-14-dev
 )
 
 packages=("${build_packages[@]}")

@@ -8,6 +8,7 @@
 #include "ArgumentDomainStores.h"
 #include "KeyFileStores.h"
 #include "LayerMode.h"
+#include "PelmoraView.h"
 #include "RecordCommand.h"
 #include "SettingText.h"
 #include "SettingsHelp.h"
@@ -360,6 +361,8 @@ std::string CommandLine::helpText() {
         "Settings, in the order of the Options dialog, kept in\n"
         "$XDG_CONFIG_HOME/pelmora/NAME.conf (ranges are those the dialog offers):\n";
     text += SettingsHelp::text();
+    text += "At most " + std::to_string(PelmoraView::kMostSpheres) +
+            " spheres are made; a larger numberOfThings is capped with a message.\n";
     text += "Options take one or two dashes alike (-fps is --fps).\n";
     return text;
 }

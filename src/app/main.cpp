@@ -9,6 +9,7 @@
 #include "LayerMode.h"
 #include "RecordCommand.h"
 #include "SettingsSetup.h"
+#include "StandardOutput.h"
 #include "TraceCommand.h"
 #include "WindowMode.h"
 
@@ -34,13 +35,14 @@ int main(int argc, char** argv) {
                        : options.helpFor == ProgramMode::Trace ? traceHelpText().c_str()
                                                                 : CommandLine::helpText().c_str(),
                        stdout);
-            return 0;
+            return closeStandardOutput() ? 0 : 1;
         case ProgramMode::Version:
             std::printf("pelmora %s\n", PELMORA_VERSION);
-            return 0;
+            return closeStandardOutput() ? 0 : 1;
         case ProgramMode::Trace: {
             auto stores = makeSettingsStores(options);
-            return runTrace(options, *stores, stdout);
+            const int status = runTrace(options, *stores, stdout);
+            return status == 0 && !closeStandardOutput() ? 1 : status;
         }
         case ProgramMode::Record: {
             auto stores = makeSettingsStores(options);

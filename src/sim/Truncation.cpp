@@ -3,23 +3,22 @@
 #include <limits>
 
 namespace pelmora {
+namespace {
 
-std::int32_t truncateToInt32(double value) {
-    // Truncation toward zero lands in the 32-bit range exactly when the value
-    // lies strictly between -2^31 - 1 and 2^31; both bounds are exact doubles.
-    // NaN fails both comparisons.
-    constexpr double kBelowRange = -2147483649.0;
-    constexpr double kAboveRange = 2147483648.0;
-    if (!(value > kBelowRange && value < kAboveRange)) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(value);
-}
+// A constant expression may hold no undefined behaviour, so these fail the
+// build if the helper ever converts NaN or an out-of-range value plainly.
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-std::int32_t wrappingIncrement(std::int32_t value) {
-    // Unsigned arithmetic wraps by definition, and since C++20 the conversion
-    // back to a signed type is defined as the two's-complement value.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + 1U);
-}
+static_assert(truncateToInt32(70.9) == 70 && truncateToInt32(-15.7) == -15 && truncateToInt32(-0.999) == 0);
+static_assert(truncateToInt32(2147483647.99) == kMax && truncateToInt32(-2147483648.99) == kMin);
+static_assert(truncateToInt32(2147483648.0) == kMin && truncateToInt32(-2147483649.0) == kMin);
+static_assert(truncateToInt32(1e300) == kMin && truncateToInt32(-1e300) == kMin);
+static_assert(truncateToInt32(kInfinity) == kMin && truncateToInt32(-kInfinity) == kMin);
+static_assert(truncateToInt32(kNaN) == kMin && truncateToInt32(-kNaN) == kMin);
+static_assert(wrappingIncrement(kMax) == kMin && wrappingIncrement(-1) == 0);
 
+}  // namespace
 }  // namespace pelmora

@@ -1,6 +1,7 @@
 #include "PelmoraView.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "SettingsSchema.h"
@@ -11,10 +12,11 @@ namespace pelmora {
 
 namespace {
 
-// A count this large would exhaust memory while the spheres are made, and
-// its N x N frame step would never finish; a stored value beyond it is
-// almost certainly a typo in the settings file.
-constexpr std::int32_t kMaxThings = 10000;
+// A count far beyond this would exhaust memory while the spheres are made,
+// and its N x N frame step would take minutes; a stored value beyond it is
+// almost certainly a typo in the settings file. At this many spheres a
+// frame still ends well within a second.
+constexpr std::int32_t kMaxThings = PelmoraView::kMostSpheres;
 
 constexpr double kAnimationTimeInterval = 1.0 / 60.0;
 constexpr float kBounceForce = 30.0F;
@@ -121,8 +123,16 @@ Color PelmoraView::labelColor() const {
     return fillSpheres_ && static_cast<double>(sphereRadii_) > 8.0 ? Color::black() : Color::white();
 }
 
+std::int32_t PelmoraView::populationSize() const {
+    return numberOfThings_ < kMaxThings ? numberOfThings_ : kMaxThings;
+}
+
 void PelmoraView::populate() {
-    const std::int32_t count = numberOfThings_ < kMaxThings ? numberOfThings_ : kMaxThings;
+    const std::int32_t count = populationSize();
+    if (count != numberOfThings_ && count > 0) {
+        std::fprintf(stderr, "pelmora: numberOfThings %d is more than %d; making %d spheres\n",
+                     static_cast<int>(numberOfThings_), static_cast<int>(kMaxThings), static_cast<int>(count));
+    }
     if (count > 0) {
         thingArray_.reserve(static_cast<std::size_t>(count));
     }
@@ -265,7 +275,9 @@ void PelmoraView::ok(const void* /*sender*/) {
     if (numberControl_) {
         numberOfThings_ = numberControl_->intValue();
     }
-    if (static_cast<std::int64_t>(numberOfThings_) != static_cast<std::int64_t>(thingArray_.size())) {
+    // The capped count: compared with the stored one, an OK that changed
+    // nothing would rebuild every sphere of a capped population.
+    if (static_cast<std::int64_t>(populationSize()) != static_cast<std::int64_t>(thingArray_.size())) {
         thingArray_.clear();
         populate();
     }

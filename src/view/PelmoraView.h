@@ -29,6 +29,9 @@ public:
         "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle",
         "localFieldToggle", "neutralToggle", "fillToggle"};
 
+    // The most spheres a view makes, whatever count the settings hold.
+    static constexpr std::int32_t kMostSpheres = 20000;
+
     // initWithFrame:isPreview:. Loads the settings from the store, builds the
     // label attributes and creates numberOfThings spheres inside `frame`.
     PelmoraView(const Rect& frame, bool isPreview, const ViewHost& host);
@@ -94,6 +97,8 @@ private:
     void loadSettings();
     void saveSettings(SettingsStore& store);
     Color labelColor() const;
+    // numberOfThings, capped at kMostSpheres.
+    std::int32_t populationSize() const;
     void populate();
     PhysicsSettings physicsSettings() const;
     void paintBackground();

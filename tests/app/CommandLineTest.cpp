@@ -137,7 +137,7 @@ TEST(CommandLine, WindowIdsInHexAndDecimal) {
 }
 
 TEST(CommandLine, BadSizesAndCountsAreNamed) {
-    for (const char* size : {"0x0", "-5x3", "99999999x1", "800", "800x", "x600", "8OOx600", "800x600x2"}) {
+    for (const char* size : {"0x0", "0x100", "100x0", "16385x1", "-5x3", "99999999x1", "800", "800x", "x600", "8OOx600", "800x600x2"}) {
         const std::string error = errorOf({"record", "--size", size});
         EXPECT_NE(error.find("--size"), std::string::npos) << size;
         EXPECT_NE(error.find(size), std::string::npos) << size;
@@ -146,6 +146,9 @@ TEST(CommandLine, BadSizesAndCountsAreNamed) {
     EXPECT_NE(errorOf({"trace", "--frames", "-1"}).find("--frames"), std::string::npos);
     EXPECT_NE(errorOf({"trace", "--frames", "ten"}).find("ten"), std::string::npos);
     EXPECT_NE(errorOf({"trace", "--seed", "-3"}).find("--seed"), std::string::npos);
+    // A typed count that does not fit 32 bits would otherwise wrap to another one.
+    EXPECT_NE(errorOf({"-numberOfThings", "4294967336"}).find("4294967336"), std::string::npos);
+    EXPECT_NE(errorOf({"--root", "-chargeRange", "4294967298"}).find("-chargeRange"), std::string::npos);
 }
 
 TEST(CommandLine, UnknownAndMisplacedOptions) {
@@ -172,6 +175,7 @@ TEST(CommandLine, HelpNamesEveryModeOptionAndSetting) {
                              "localFieldDisplay", "sphereRadii", "numberOfThings"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
+    EXPECT_NE(help.find("At most 20000 spheres"), std::string::npos);
 }
 
 TEST(CommandLine, LayerModeTakesOverlayOrBackground) {

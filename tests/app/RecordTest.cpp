@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
+#include <iterator>
 #include <pthread.h>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "CommandLine.h"
 #include "FfmpegSink.h"
@@ -89,6 +92,33 @@ TEST_F(Record, NumberedPngsShowTheBackgroundAndTheSpheres) {
     cairo_surface_destroy(image);
     EXPECT_GT(background, 320 * 200 / 2);
     EXPECT_GT(sphere, 40 * 200);  // 40 discs of radius 10, some overlapping or cut by the edge
+}
+
+std::string fileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(Record, OneSeedRepeatsTheFramesAndAnotherChangesThem) {
+    const auto recordWith = [&](unsigned seed, const std::string& name) {
+        ProgramOptions o = options(2);
+        o.seed = seed;
+        o.output = (folder_ / name).string();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(runRecord(o, stores_), 0);
+        ::testing::internal::GetCapturedStderr();
+        return std::vector<std::string>{fileBytes(folder_ / name / "frame-000001.png"),
+                                        fileBytes(folder_ / name / "frame-000002.png")};
+    };
+    // Something else draws from the generator in between, as in any longer run.
+    const std::vector<std::string> first = recordWith(7U, "first");
+    std::srand(99);
+    const std::vector<std::string> again = recordWith(7U, "again");
+    const std::vector<std::string> other = recordWith(8U, "other");
+    ASSERT_FALSE(first[0].empty());
+    EXPECT_TRUE(first == again);
+    EXPECT_NE(first[0], other[0]);
+    EXPECT_NE(first[1], other[1]);
 }
 
 TEST_F(Record, AFileInTheWayOfTheFolderIsAClearError) {

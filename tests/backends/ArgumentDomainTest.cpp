@@ -153,5 +153,17 @@ TEST(ArgumentDomainValidation, NamesTheKeyAndTheValueOfTheWrongType) {
     }
 }
 
+TEST(ArgumentDomainValidation, TypedIntegersMustFitThirtyTwoBits) {
+    for (const char* value : {"4294967336", "2147483648", "-2147483649", "4294967298", "9223372036854775807"}) {
+        for (const char* key : {"numberOfThings", "chargeRange"}) {
+            const std::string message = ArgumentDomainStores::validate({{key, value}});
+            EXPECT_NE(message.find(std::string("-") + key + " \"" + value + "\""), std::string::npos) << message;
+            EXPECT_NE(message.find("2147483647"), std::string::npos) << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos);
+        }
+    }
+    EXPECT_EQ(ArgumentDomainStores::validate({{"numberOfThings", "2147483647"}, {"chargeRange", "-2147483648"}}), "");
+}
+
 }  // namespace
 }  // namespace pelmora

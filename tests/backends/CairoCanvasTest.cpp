@@ -182,6 +182,44 @@ TEST_F(CairoCanvasTest, NonFiniteShapesAreSkippedAndDrawingGoesOn) {
     EXPECT_EQ(litInRow(25), 0);
 }
 
+TEST_F(CairoCanvasTest, EachNonFiniteShapeLeavesTheCanvasAsItWas) {
+    // Looked at straight after each call: a repaint in between would hide
+    // a shape that was drawn after all.
+    const auto unlit = [this] {
+        int count = 0;
+        for (int row = 0; row < height_; ++row) {
+            count += litInRow(row);
+        }
+        return count == 0;
+    };
+    canvas_.setColor(Color::white());
+    for (const double bad : {kNaN, kInf, -kInf}) {
+        SCOPED_TRACE(bad);
+        const Point ends[][2] = {{{bad, 20}, {60, 20}}, {{20, 20}, {bad, 20}}, {{20, bad}, {20, 40}},
+                                 {{20, 20}, {20, bad}}, {{bad, bad}, {30, 30}}, {{30, 30}, {bad, bad}}};
+        for (const auto& line : ends) {
+            canvas_.strokeLine(line[0], line[1]);
+            EXPECT_TRUE(unlit()) << line[0].x << "," << line[0].y << " to " << line[1].x << "," << line[1].y;
+        }
+        const Rect rects[] = {{bad, 10, 20, 20}, {10, bad, 20, 20}, {10, 10, bad, 20}, {10, 10, 20, bad}};
+        for (const Rect& rect : rects) {
+            canvas_.fillRect(rect);
+            EXPECT_TRUE(unlit()) << "fillRect " << rect.x << " " << rect.y << " " << rect.width << " " << rect.height;
+            canvas_.fillOval(rect);
+            EXPECT_TRUE(unlit()) << "fillOval " << rect.x << " " << rect.y << " " << rect.width << " " << rect.height;
+            canvas_.strokeOval(rect);
+            EXPECT_TRUE(unlit()) << "strokeOval " << rect.x << " " << rect.y << " " << rect.width << " "
+                                 << rect.height;
+        }
+        canvas_.drawText("88", {bad, 20}, {{"Helvetica", 12.0}, Color::white()});
+        canvas_.drawText("88", {20, bad}, {{"Helvetica", 12.0}, Color::white()});
+        EXPECT_TRUE(unlit()) << "drawText";
+        expectStatusSuccess();
+    }
+    canvas_.fillRect({10, 10, 20, 20});
+    EXPECT_FALSE(unlit());
+}
+
 TEST_F(CairoCanvasTest, HugeLinesKeepTheirVisiblePart) {
     canvas_.setColor(Color::white());
     canvas_.strokeLine({50, 10.5}, {1e15, 10.5});

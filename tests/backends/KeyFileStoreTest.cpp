@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <bit>
+#include <chrono>
+#include <future>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -318,6 +322,65 @@ TEST_F(KeyFileStoreTest, ALinkedSettingsFileStaysALink) {
     ASSERT_TRUE(store->synchronize()) << store->lastError();
     EXPECT_TRUE(fs::is_symlink(file()));
     EXPECT_EQ(open()->integerForKey("chargeRange"), 4);
+}
+
+TEST_F(KeyFileStoreTest, AFifoOrAFolderInThePlaceOfTheFileIsNotReadAndDoesNotHang) {
+    fs::create_directories(folder_);
+    ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [this] { return open()->integerForKey("numberOfThings"); });
+    if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a FIFO as the settings file blocks";
+        // Let the blocked reader go: a writer that opens and closes gives it an end of file.
+        ::close(::open(file().c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_EQ(loading.get(), 40);
+    fs::remove(file());
+    fs::create_directories(file());
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 40);
+    ASSERT_EQ(warnings_.size(), 2u);
+    for (const std::string& warning : warnings_) {
+        EXPECT_NE(warning.find("Not a regular file"), std::string::npos) << warning;
+        EXPECT_EQ(warning.find('\n'), std::string::npos);
+    }
+}
+
+TEST_F(KeyFileStoreTest, ASaveRemovesTheTemporaryFilesOfSavesKilledLongAgo) {
+    writeSettings("[Settings]\nnumberOfThings=12\n");
+    const auto setAge = [](const fs::path& path, std::chrono::seconds age) {
+        fs::last_write_time(path, fs::file_time_type::clock::now() - age);
+    };
+    // Saves killed an hour and two minutes ago, one that may still be
+    // writing, and files of other names that only look alike.
+    for (const char* name : {"pelmora.conf.Ab12Cd", "pelmora.conf.zz99ZZ", "pelmora.conf.fresh1", "pelmora.conf.bad",
+                             "pelmora.conf.Ab12Cd7", "other.conf.Ab12Cd", "pelmora.conf.Ab-2Cd"}) {
+        writeFile(folder_ / name, "x");
+        setAge(folder_ / name, std::chrono::hours(1));
+    }
+    setAge(folder_ / "pelmora.conf.zz99ZZ", std::chrono::seconds(120));
+    setAge(folder_ / "pelmora.conf.fresh1", std::chrono::seconds(5));
+    auto store = open();
+    store->setInteger(30, "numberOfThings");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"other.conf.Ab12Cd", "pelmora.conf", "pelmora.conf.Ab-2Cd",
+                                               "pelmora.conf.Ab12Cd7", "pelmora.conf.bad", "pelmora.conf.fresh1"}));
+}
+
+TEST_F(KeyFileStoreTest, ASaveKeepsTheModeOfTheFileItReplaces) {
+    writeSettings("[Settings]\nnumberOfThings=12\n");
+    for (const mode_t mode : {mode_t{0644}, mode_t{0600}, mode_t{0640}}) {
+        ASSERT_EQ(::chmod(file().c_str(), mode), 0);
+        auto store = open();
+        store->setInteger(static_cast<std::int64_t>(mode), "numberOfThings");
+        ASSERT_TRUE(store->synchronize()) << store->lastError();
+        struct stat info {};
+        ASSERT_EQ(::stat(file().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include "ViewFixture.h"
 
@@ -84,9 +88,27 @@ TEST_F(Lifecycle, NonPositiveCountsGiveAnEmptyButCompleteView) {
 TEST_F(Lifecycle, AbsurdCountsAreCappedInsteadOfExhaustingMemory) {
     save("numberOfThings", std::int64_t{2000000000});
     save("sphereRadii", 0.0F);
+    ::testing::internal::CaptureStderr();
     auto view = makeView({0.0, 0.0, 100.0, 100.0});
+    const std::string message = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(view->numberOfThings(), 2000000000);
-    EXPECT_EQ(view->thingArray().size(), 10000U);
+    EXPECT_EQ(view->thingArray().size(), 20000U);
+    EXPECT_NE(message.find("numberOfThings 2000000000"), std::string::npos) << message;
+    EXPECT_NE(message.find("making 20000"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+
+    // An OK that leaves the count alone keeps every sphere of the capped population.
+    ASSERT_NE(view->configureSheet(), nullptr);
+    const std::vector<Vekthing> before = view->thingArray();
+    ::testing::internal::CaptureStderr();
+    view->ok();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(view->thingArray().size(), before.size());
+    for (std::size_t i = 0; i < before.size(); i += 997) {
+        EXPECT_EQ(view->thingArray()[i].x(), before[i].x());
+        EXPECT_EQ(view->thingArray()[i].y(), before[i].y());
+    }
+    EXPECT_EQ(std::get<std::int64_t>(module().saved["numberOfThings"]), 2000000000);
 }
 
 TEST_F(Lifecycle, SpheresComeFromTheGeneratorInListOrderInsideTheFrame) {

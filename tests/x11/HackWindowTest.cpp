@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -240,7 +241,9 @@ TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
         const auto took = std::chrono::steady_clock::now() - sent;
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0) << hack->standardError();
-        EXPECT_LT(took, 200ms);
+        // It takes milliseconds; the bound is loose enough for a loaded
+        // machine and still tells an answer to the signal from none.
+        EXPECT_LT(took, 1500ms);
         EXPECT_EQ(hack->standardError(), "");
     }
 }
@@ -262,6 +265,46 @@ TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLin
         EXPECT_EQ(lineCount(message), verbose ? 1 : 0) << message;
         EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
     }
+}
+
+TEST_F(HackWindowTest, ASignalEndsTheHackInTheMiddleOfAFrameThatDoesNotEnd) {
+    // A frame on a huge window keeps the hack inside Xlib for seconds; a
+    // stopped server keeps it there for good, which makes the case certain.
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--window-id", hexId(window.id())});
+    window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+    ASSERT_TRUE(waitForPicture(window, showsTheView));
+    server_.pause();
+    struct Resume {
+        XvfbServer& server;
+        ~Resume() { server.resume(); }
+    } resume{server_};
+    // Frames are due every 17 ms: by now one waits for the server.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(hack->running()) << hack->standardError();
+    kill(hack->pid(), SIGTERM);
+    // The hack ends within 100 ms; the bound only tells ending from hanging.
+    const std::optional<int> status = hack->waitForExit(3s);
+    ASSERT_TRUE(status.has_value()) << "the hack did not end while its frame waited for the server";
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(hack->standardError(), "");
+}
+
+TEST_F(HackWindowTest, AFifoInPlaceOfTheSettingsFileNeitherHangsTheHackNorKeepsItFromStopping) {
+    std::filesystem::create_directories(configHome_ + "/pelmora");
+    ASSERT_EQ(mkfifo((configHome_ + "/pelmora/pelmora.conf").c_str(), 0600), 0);
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    // Started bare, as a locker starts it, the hack reads the settings file.
+    auto hack = startHack({}, hexId(window.id()));
+    window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+    EXPECT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    kill(hack->pid(), SIGTERM);
+    const std::optional<int> status = hack->waitForExit(5s);
+    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the hack";
+    EXPECT_EQ(*status, 0);
+    EXPECT_NE(hack->standardError().find("Not a regular file"), std::string::npos) << hack->standardError();
 }
 
 TEST_F(HackWindowTest, TheStandardHackOptionsAreTakenAndDisplayNamesTheServer) {

@@ -72,4 +72,16 @@ void XvfbServer::stop() {
     }
 }
 
+void XvfbServer::pause() {
+    if (pid_ > 0) {
+        kill(pid_, SIGSTOP);
+    }
+}
+
+void XvfbServer::resume() {
+    if (pid_ > 0) {
+        kill(pid_, SIGCONT);
+    }
+}
+
 }  // namespace pelmora::testing

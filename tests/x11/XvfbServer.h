@@ -20,6 +20,10 @@ public:
     const std::string& error() const { return error_; }
     // Ends the server now, as a display going away under its clients.
     void stop();
+    // Stops and continues the server's process: a server that has stopped
+    // answering, as one busy with a huge drawing seems to its clients.
+    void pause();
+    void resume();
 
 private:
     pid_t pid_ = -1;

@@ -1,5 +1,8 @@
 #include "ArgumentDomainStores.h"
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <utility>
 
 #include "ArgumentDomainStore.h"
@@ -20,6 +23,15 @@ std::string knownKeys() {
     return list;
 }
 
+// A stored integer reads as its low 32 bits, which files may rely on; a
+// value typed for this run that does not fit would run something else than
+// what was typed (4294967336 spheres would run 40).
+bool fitsThirtyTwoBits(const std::string& value) {
+    const std::optional<std::int64_t> number = parseIntegerText(value);
+    return number && *number >= std::numeric_limits<std::int32_t>::min() &&
+           *number <= std::numeric_limits<std::int32_t>::max();
+}
+
 }  // namespace
 
 ArgumentDomainStores::ArgumentDomainStores(std::unique_ptr<SettingsStores> saved, SettingsDefaults arguments)
@@ -33,6 +45,9 @@ std::string ArgumentDomainStores::validate(const SettingsDefaults& arguments) {
         }
         if (!parsesAs(entry->type, value)) {
             return "-" + key + " " + quoteForMessage(value) + ": not " + describeSettingType(entry->type);
+        }
+        if (entry->type == SettingType::Integer && !fitsThirtyTwoBits(value)) {
+            return "-" + key + " " + quoteForMessage(value) + ": not an integer from -2147483648 to 2147483647";
         }
     }
     return {};

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -70,6 +71,90 @@ std::string oneLine(std::string text) {
     return text;
 }
 
+// What mkostemp makes of "<file>.XXXXXX": six letters or digits after the dot.
+bool isTemporaryNameOf(const std::string& name, const std::string& target) {
+    constexpr std::size_t kSuffix = 6;
+    if (name.size() != target.size() + 1 + kSuffix || name.compare(0, target.size(), target) != 0 ||
+        name[target.size()] != '.') {
+        return false;
+    }
+    for (std::size_t i = target.size() + 1; i < name.size(); ++i) {
+        if (g_ascii_isalnum(name[i]) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A save that was killed between writing its temporary file and renaming it
+// leaves that file behind for good. One that has not been touched for this
+// long is no longer being written by anyone.
+constexpr auto kAbandonedAfter = std::chrono::minutes(1);
+
+void removeAbandonedTemporaries(const std::filesystem::path& target) {
+    const std::string targetName = target.filename().string();
+    std::error_code error;
+    std::filesystem::directory_iterator entries(target.parent_path(), error);
+    if (error) {
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        struct stat info {};
+        if (!isTemporaryNameOf(name, targetName) || ::lstat(entry.path().c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        const auto modified = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
+        if (now - modified > kAbandonedAfter) {
+            ::unlink(entry.path().c_str());
+        }
+    }
+}
+
+// GLib's loader opens the file with a plain blocking open(): a FIFO in the
+// file's place would hang it until a writer appears. Only a regular file is
+// read; the reasons read as GLib's own.
+struct FileText {
+    bool ok = false;
+    bool missing = false;
+    std::string text;
+    std::string reason;
+};
+
+FileText readRegularFile(const std::filesystem::path& file) {
+    FileText result;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        result.missing = errno == ENOENT;
+        result.reason = g_strerror(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        result.reason = g_strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        result.reason = "Not a regular file";
+    } else {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got > 0) {
+                result.text.append(buffer, static_cast<std::size_t>(got));
+            } else if (got == 0) {
+                result.ok = true;
+                break;
+            } else if (errno != EINTR) {
+                result.reason = g_strerror(errno);
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
 }  // namespace
 
 void warnOnStandardError(const std::string& message) {
@@ -91,14 +176,18 @@ std::unique_ptr<KeyFileStore> KeyFileStore::unsaveable(std::string reason, Setti
 KeyFileStore::~KeyFileStore() { g_key_file_free(keyFile_); }
 
 void KeyFileStore::load() {
-    GError* error = nullptr;
-    const auto flags = static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS);
-    if (g_key_file_load_from_file(keyFile_, file_.c_str(), flags, &error)) {
-        return;
+    const FileText file = readRegularFile(file_);
+    const bool missing = file.missing;
+    std::string reason = file.reason;
+    if (file.ok) {
+        GError* error = nullptr;
+        const auto flags = static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS);
+        if (g_key_file_load_from_data(keyFile_, file.text.data(), file.text.size(), flags, &error)) {
+            return;
+        }
+        reason = error->message;
+        g_error_free(error);
     }
-    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-    const std::string reason = error->message;
-    g_error_free(error);
     // A failed load can leave part of the file behind; start clean.
     g_key_file_free(keyFile_);
     keyFile_ = g_key_file_new();
@@ -229,6 +318,7 @@ bool KeyFileStore::saveFile() {
         return fail("cannot replace " + target.string() + ": " + errnoText(error));
     }
     syncFolder(folder);
+    removeAbandonedTemporaries(target);
     damaged_ = false;
     dirty_ = false;
     lastError_.clear();

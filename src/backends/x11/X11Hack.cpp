@@ -2,14 +2,17 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "HackSession.h"
 #include "SignalWatch.h"
+#include "StopDeadline.h"
 #include "XErrorPolicy.h"
 
 namespace pelmora {
@@ -21,19 +24,19 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
+// A signal ends the hack within this long even in the middle of a frame.
+constexpr std::chrono::milliseconds kStopGrace{50};
+
 }  // namespace
 
 X11Hack::X11Hack(SettingsStores& stores, std::string moduleName, bool showFps)
     : stores_(stores), moduleName_(std::move(moduleName)), showFps_(showFps) {}
 
 int X11Hack::run(std::optional<std::uint64_t> windowId) {
-    // First of all, so that no thread a library starts later can take the
-    // signals with their default action.
-    SignalWatch signals;
-    if (signals.fd() < 0) {
-        std::fputs("pelmora: cannot watch for signals\n", stderr);
-        return EXIT_FAILURE;
-    }
+    // Declared first so that they go last: a signal that came during the
+    // teardown still ends the process in time.
+    std::optional<SignalWatch> signals;
+    std::optional<StopDeadline> deadline;
     const DisplayPtr display(XOpenDisplay(nullptr));
     if (!display) {
         const char* name = std::getenv("DISPLAY");
@@ -54,12 +57,23 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
                      DisplayString(display.get()));
         return EXIT_FAILURE;
     }
+    // The session reads the settings, so the signals keep their default
+    // action until it stands: a settings file that cannot be read at once
+    // must not make the hack unstoppable. Threads must only be started
+    // after the watch (the frame loop's first frame at the earliest), so
+    // that they inherit the block.
     HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
     if (frameInterval_) {
         session.setFrameInterval(*frameInterval_);
     }
     session.setVerbose(verbose_);
-    return session.run(signals);
+    signals.emplace();
+    if (signals->fd() < 0) {
+        std::fputs("pelmora: cannot watch for signals\n", stderr);
+        return EXIT_FAILURE;
+    }
+    deadline.emplace(signals->fd(), kStopGrace);
+    return session.run(*signals);
 }
 
 }  // namespace pelmora

@@ -1,0 +1,31 @@
+#include "StandardOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace pelmora {
+
+bool closeStandardOutput() {
+    // An earlier write may have failed while later ones, and the flush,
+    // found nothing left to write.
+    const bool failedBefore = std::ferror(stdout) != 0;
+    errno = 0;
+    bool ok = std::fflush(stdout) == 0;
+    int error = errno;
+    if (std::fclose(stdout) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && !failedBefore) {
+        return true;
+    }
+    if (error != 0) {
+        std::fprintf(stderr, "pelmora: write error: %s\n", std::strerror(error));
+    } else {
+        std::fputs("pelmora: write error\n", stderr);
+    }
+    return false;
+}
+
+}  // namespace pelmora
