@@ -8,8 +8,10 @@ namespace pelmora {
 
 bool closeStandardOutput() {
     // An earlier write may have failed while later ones, and the flush,
-    // found nothing left to write.
+    // found nothing left to write; the failed write's reason is then still
+    // in errno, since no call since has failed.
     const bool failedBefore = std::ferror(stdout) != 0;
+    const int earlierError = failedBefore ? errno : 0;
     errno = 0;
     bool ok = std::fflush(stdout) == 0;
     int error = errno;
@@ -19,6 +21,9 @@ bool closeStandardOutput() {
     }
     if (ok && !failedBefore) {
         return true;
+    }
+    if (error == 0) {
+        error = earlierError;
     }
     if (error != 0) {
         std::fprintf(stderr, "pelmora: write error: %s\n", std::strerror(error));
