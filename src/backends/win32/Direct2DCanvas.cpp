@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 
+#include "LineClip.h"
 #include "WideText.h"
 
 namespace pelmora {
@@ -34,41 +35,6 @@ bool finite(double a, double b, double c, double d) {
 float component(double value) { return std::isnan(value) ? 0.0F : static_cast<float>(std::clamp(value, 0.0, 1.0)); }
 
 float coordinate(double value) { return static_cast<float>(std::clamp(value, -kLimit, kLimit)); }
-
-struct Segment {
-    double x0, y0, x1, y1;
-};
-
-// Liang-Barsky: the part of the segment inside the limit box, if any.
-std::optional<Segment> clipToLimit(const Segment& s) {
-    const double dx = s.x1 - s.x0;
-    const double dy = s.y1 - s.y0;
-    if (!std::isfinite(dx) || !std::isfinite(dy)) {
-        return std::nullopt;
-    }
-    double enter = 0.0;
-    double leave = 1.0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {s.x0 + kLimit, kLimit - s.x0, s.y0 + kLimit, kLimit - s.y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) {
-                return std::nullopt;
-            }
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            enter = std::max(enter, t);
-        } else {
-            leave = std::min(leave, t);
-        }
-    }
-    if (enter > leave) {
-        return std::nullopt;
-    }
-    return Segment{s.x0 + enter * dx, s.y0 + enter * dy, s.x0 + leave * dx, s.y0 + leave * dy};
-}
 
 }  // namespace
 
@@ -191,7 +157,7 @@ void Direct2DCanvas::strokeLine(Point from, Point to) {
     if (!drawing_ || !finite(from.x, from.y, to.x, to.y)) {
         return;
     }
-    const auto segment = clipToLimit({from.x, height_ - from.y, to.x, height_ - to.y});
+    const auto segment = clipToSquare({from.x, height_ - from.y, to.x, height_ - to.y}, kLimit);
     if (!segment) {
         return;
     }

@@ -51,10 +51,11 @@ const ControlSpec* specFor(int id) {
     return nullptr;
 }
 
-// What the dialog procedure needs: the owner to send actions to. Freed with
-// the dialog.
+// What the dialog procedure needs: the owner to send actions to and whom to
+// tell when OK is refused. Freed with the dialog.
 struct DialogBinding {
     SheetOwner* owner;
+    Win32SheetHost::RefusalHandler refused;
 };
 
 DialogBinding* bindingOf(HWND dialog) {
@@ -76,8 +77,9 @@ bool editsHoldValues(HWND dialog) {
         }
         const EditValueControl edit = editFor(dialog, spec);
         if (const auto problem = edit.problem()) {
-            const std::string message = std::string(spec.label) + ": " + *problem;
-            MessageBoxW(dialog, widen(message).c_str(), L"Pelmora Options", MB_OK | MB_ICONWARNING);
+            if (DialogBinding* binding = bindingOf(dialog); binding != nullptr && binding->refused) {
+                binding->refused(dialog, std::string(spec.label) + ": " + *problem);
+            }
             SetFocus(edit.handle());
             SendMessageW(edit.handle(), EM_SETSEL, 0, -1);
             return false;
@@ -145,7 +147,10 @@ bool isPlainName(std::string_view name) {
 
 }  // namespace
 
-Win32SheetHost::Win32SheetHost(HINSTANCE module, HWND parent) : module_(module), parent_(parent) {}
+Win32SheetHost::Win32SheetHost(HINSTANCE module, HWND parent)
+    : module_(module), parent_(parent), refused_([](HWND dialog, const std::string& why) {
+          MessageBoxW(dialog, widen(why).c_str(), L"Pelmora Options", MB_OK | MB_ICONWARNING);
+      }) {}
 
 void Win32SheetHost::report(const std::string& problem) const {
     if (sink_) {
@@ -160,7 +165,7 @@ bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
     }
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    auto binding = std::make_unique<DialogBinding>(DialogBinding{&owner});
+    auto binding = std::make_unique<DialogBinding>(DialogBinding{&owner, refused_});
     const std::wstring resource = widen(name);
     HWND dialog = CreateDialogParamW(module_, resource.c_str(), parent_, dialogProcedure,
                                      reinterpret_cast<LPARAM>(binding.get()));

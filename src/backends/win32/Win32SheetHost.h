@@ -23,6 +23,8 @@ public:
     using MessageSink = std::function<void(const std::string&)>;
     // Told when a sheet ends: with the return code, or without one (cancel).
     using EndedHandler = std::function<void(std::optional<std::int64_t>)>;
+    // Told why OK was refused (an edit box holds no value), with the dialog.
+    using RefusalHandler = std::function<void(HWND dialog, const std::string& why)>;
 
     // `parent` (may be null) owns the dialogs; `module` holds the resource.
     Win32SheetHost(HINSTANCE module, HWND parent);
@@ -39,6 +41,8 @@ public:
     // Problems with the resource go here, one line each (default: none).
     void setMessageSink(MessageSink sink) { sink_ = std::move(sink); }
     void setEndedHandler(EndedHandler handler) { ended_ = std::move(handler); }
+    // Default: a message box on the dialog. Dialogs loaded later use it.
+    void setRefusalHandler(RefusalHandler handler) { refused_ = std::move(handler); }
 
 private:
     void report(const std::string& problem) const;
@@ -48,6 +52,7 @@ private:
     HWND parent_;
     MessageSink sink_;
     EndedHandler ended_;
+    RefusalHandler refused_;
 };
 
 }  // namespace pelmora
