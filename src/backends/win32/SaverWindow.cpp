@@ -51,7 +51,8 @@ SaverWindow::SaverWindow(HINSTANCE module, Setup setup) : setup_(std::move(setup
     if (setup_.kind == Kind::Preview) {
         RECT pane{};
         GetClientRect(setup_.parent, &pane);
-        window_ = CreateWindowExW(0, kWindowClass, L"Pelmora", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+        // No parent notification: it would wait on the pane owner's thread.
+        window_ = CreateWindowExW(WS_EX_NOPARENTNOTIFY, kWindowClass, L"Pelmora", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                                   pane.right, pane.bottom, setup_.parent, nullptr, module, this);
     } else {
         const RECT& area = setup_.placement;
