@@ -31,8 +31,9 @@ def read_ppm(path):
 
 
 def kind(red, green, blue):
-    # The background is red 0.03, green 0.05 and a blue from 0 to 0.5.
-    if red <= 12 and green <= 17 and blue <= 132:
+    # The background is red 0.03 (8), green 0.05 (13) and a blue from 0 to
+    # 0.5; plain black, as around a smaller desktop, is not it.
+    if 6 <= red <= 10 and 11 <= green <= 15 and blue <= 130:
         return "background"
     # Sphere colours are saturated: one of red and green bright, blue low.
     if max(red, green) >= 120 and blue <= 80:
