@@ -30,7 +30,7 @@ int runPreview(HINSTANCE module, const SaverOptions& options) {
         writeMessage("cannot open a window in the preview pane: error " + std::to_string(GetLastError()));
         return 1;
     }
-    const PaneWatch watch(pane);
+    const PaneWatch watch(pane, std::chrono::milliseconds(50), std::chrono::milliseconds(250));
     return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), watch.goneEvent());
 }
 

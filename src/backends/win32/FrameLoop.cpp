@@ -48,7 +48,10 @@ int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, do
         if (!pumpMessages(exitCode)) {
             return exitCode;
         }
-        if (pacer.takeFrameIfDue(FramePacer::Clock::now())) {
+        // No new frame once told to stop: drawing into a window that is
+        // going away can be slow.
+        const bool stopping = stop != nullptr && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
+        if (!stopping && pacer.takeFrameIfDue(FramePacer::Clock::now())) {
             for (const auto& window : windows) {
                 window->drawFrame();
             }

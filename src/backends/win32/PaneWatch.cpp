@@ -2,9 +2,18 @@
 
 namespace pelmora {
 
-PaneWatch::PaneWatch(HWND pane, std::chrono::milliseconds period)
+namespace {
+
+DWORD toMilliseconds(std::chrono::milliseconds time) {
+    return static_cast<DWORD>(time.count() > 0 ? (time.count() < 0x7FFFFFFF ? time.count() : 0x7FFFFFFF) : 0);
+}
+
+}  // namespace
+
+PaneWatch::PaneWatch(HWND pane, std::chrono::milliseconds period, std::chrono::milliseconds grace)
     : pane_(pane),
-      periodMs_(static_cast<DWORD>(period.count() > 0 ? period.count() : 1)),
+      periodMs_(toMilliseconds(period) > 0 ? toMilliseconds(period) : 1),
+      graceMs_(toMilliseconds(grace)),
       gone_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       thread_([this] { run(); }) {}
@@ -23,6 +32,12 @@ void PaneWatch::run() {
         }
     }
     SetEvent(gone_);
+    if (graceMs_ > 0 && WaitForSingleObject(stop_, graceMs_) == WAIT_TIMEOUT) {
+        // A preview keeps nothing that could be lost, and the thread that
+        // would end tidily is stuck in Wine's teardown: no DLL detach that
+        // could wait on a lock it holds, just the end.
+        TerminateProcess(GetCurrentProcess(), 0);
+    }
 }
 
 }  // namespace pelmora

@@ -11,10 +11,17 @@ namespace pelmora {
 // signals an event once the pane is no window any more. Its owner may die
 // without destroying it; then the child window goes away without a
 // WM_DESTROY, and under Wine even the window timers stop, so the saver's own
-// thread cannot be relied on to notice.
+// thread cannot be relied on to notice. Worse, while Wine takes the dead
+// owner's windows apart, a frame being drawn can take most of a second; so
+// when the watch is still alive `grace` after the pane went (its owner did
+// not get round to ending), it ends the process itself.
 class PaneWatch {
 public:
-    explicit PaneWatch(HWND pane, std::chrono::milliseconds period = std::chrono::milliseconds(100));
+    static constexpr std::chrono::milliseconds kNoGrace{0};
+
+    // A `grace` of kNoGrace only signals and never ends the process.
+    explicit PaneWatch(HWND pane, std::chrono::milliseconds period = std::chrono::milliseconds(50),
+                       std::chrono::milliseconds grace = kNoGrace);
     ~PaneWatch();
     PaneWatch(const PaneWatch&) = delete;
     PaneWatch& operator=(const PaneWatch&) = delete;
@@ -27,6 +34,7 @@ private:
 
     HWND pane_;
     DWORD periodMs_;
+    DWORD graceMs_;
     HANDLE gone_;
     HANDLE stop_;
     std::thread thread_;

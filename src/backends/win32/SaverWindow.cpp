@@ -162,7 +162,9 @@ LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
     case WM_SETCURSOR:
-        SetCursor(nullptr);
+        // Hidden over the full-screen saver; a plain arrow over a preview,
+        // which sits in someone else's dialog.
+        SetCursor(setup_.kind == Kind::FullScreen ? nullptr : LoadCursorW(nullptr, IDC_ARROW));
         return TRUE;
     case WM_ERASEBKGND:
         // Every frame paints the whole window; erasing would only flicker.
