@@ -1,12 +1,12 @@
 #include "CairoCanvas.h"
 
-#include "LineClip.h"
-
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
+
+#include "LineClip.h"
 
 namespace pelmora {
 namespace {
