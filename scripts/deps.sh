@@ -13,7 +13,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver
-  g++-mingw-w64-x86-64-posix wine wine64 fonts-liberation nsis zip python3
+  g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis zip python3
 )
 
 packages=("${build_packages[@]}")
