@@ -17,6 +17,7 @@ test_packages=(
   sway grim wtype foot weston
   lintian desktop-file-utils appstream
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis zip python3
 )
 
 packages=("${build_packages[@]}")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pelmora with its tests and runs every test
-# under a private Xvfb display.
+# under a private Xvfb display, then the Windows saver's tests under Wine
+# (scripts/test-windows.sh; PELMORA_SKIP_WINDOWS=1 leaves them out).
 #   scripts/test.sh [build-dir] [extra cmake arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,5 +12,10 @@ shift || true
 scripts/deps.sh test
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_WERROR=ON "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
-cd "$build_dir"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)"
+(cd "$build_dir" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)")
+
+# The Windows saver, cross-built and run under Wine, with the plain build
+# only (a sanitizer build of Linux says nothing new about it).
+if [[ $# -eq 0 && ${PELMORA_SKIP_WINDOWS:-0} != 1 ]]; then
+  scripts/test-windows.sh
+fi

@@ -42,6 +42,26 @@ TEST(SettingText, FloatsMustBeFiniteAndWithinTheFloatRange) {
     EXPECT_EQ(std::bit_cast<std::uint32_t>(*parseFloatText("-1e-50")), std::bit_cast<std::uint32_t>(-0.0f));
 }
 
+TEST(SettingText, FloatsBeyondTheRangeOfDoubleStillTellTinyFromHuge) {
+    // Underflow and overflow are told apart by the digits, not by a wider
+    // read, so values even a double cannot hold sort the same way.
+    const auto bits = [](const char* text) { return std::bit_cast<std::uint32_t>(*parseFloatText(text)); };
+    EXPECT_EQ(bits("1e-400"), std::bit_cast<std::uint32_t>(0.0f));
+    EXPECT_EQ(bits("-0.00000000000000000000000000000000000000000000000001"), std::bit_cast<std::uint32_t>(-0.0f));
+    EXPECT_EQ(bits("123456e-99999999999999999999999"), std::bit_cast<std::uint32_t>(0.0f));
+    EXPECT_EQ(bits(".5e-50"), std::bit_cast<std::uint32_t>(0.0f));
+    for (const char* huge : {"1e400", "-1e400", "0.001e99999999999999999999999", "1000000000000000000000000000000000000000"}) {
+        EXPECT_FALSE(parseFloatText(huge).has_value()) << huge;
+    }
+}
+
+TEST(SettingText, BadValueMessagesNameThePlaceTheKeyAndTheDefault) {
+    EXPECT_EQ(badValueMessage("here", "numberOfThings", "lots", SettingType::Integer, "40"),
+              "here: numberOfThings = \"lots\" is not an integer (a whole decimal number); using its default \"40\"");
+    EXPECT_EQ(badValueMessage("here", "x", "1\n", SettingType::Boolean, ""),
+              "here: x = \"1\\x0a\" is not a boolean (YES/NO, true/false or 1/0); using the built-in default");
+}
+
 TEST(SettingText, FloatsParseStraightToFloatWithoutDoubleRounding) {
     // Halfway between two floats in float, but rounded up in double first it
     // would land on the halfway point and round to even the wrong way.

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <optional>
 
+#include "LineClip.h"
+
 namespace pelmora {
 namespace {
 
@@ -39,57 +41,6 @@ struct Box {
         return left >= -kLimit && right <= kLimit && top >= -kLimit && bottom <= kLimit;
     }
 };
-
-struct Segment {
-    double x0, y0, x1, y1;
-};
-
-enum Outside : unsigned { kLeft = 1, kRight = 2, kAbove = 4, kBelow = 8 };
-
-unsigned outside(double x, double y) {
-    return (x < -kLimit ? kLeft : 0u) | (x > kLimit ? kRight : 0u) | (y < -kLimit ? kAbove : 0u) |
-           (y > kLimit ? kBelow : 0u);
-}
-
-// The point where the segment from (x0, y0) to (x1, y1) meets x = edge, as
-// the y there. Works on halves so that no difference of two huge
-// coordinates can overflow to infinity.
-double crossingAt(double edge, double x0, double y0, double x1, double y1) {
-    const double halfDx = x1 * 0.5 - x0 * 0.5;
-    const double halfDy = y1 * 0.5 - y0 * 0.5;
-    const double share = (edge * 0.5 - x0 * 0.5) / halfDx;
-    return y0 + halfDy * share + halfDy * share;
-}
-
-// Cohen-Sutherland: the part of the segment inside the box, if any. The
-// moved end lands exactly on the edge, so the visible part stays where it
-// was even for a segment a googol long.
-std::optional<Segment> clipToLimit(Segment s) {
-    for (int step = 0; step < 5; ++step) {
-        const unsigned from = outside(s.x0, s.y0);
-        const unsigned to = outside(s.x1, s.y1);
-        if ((from | to) == 0) {
-            return s;
-        }
-        if ((from & to) != 0) {
-            return std::nullopt;
-        }
-        const bool moveFrom = from != 0;
-        const unsigned code = moveFrom ? from : to;
-        double& x = moveFrom ? s.x0 : s.x1;
-        double& y = moveFrom ? s.y0 : s.y1;
-        if ((code & (kLeft | kRight)) != 0) {
-            const double edge = (code & kLeft) != 0 ? -kLimit : kLimit;
-            y = crossingAt(edge, s.x0, s.y0, s.x1, s.y1);
-            x = edge;
-        } else {
-            const double edge = (code & kAbove) != 0 ? -kLimit : kLimit;
-            x = crossingAt(edge, s.y0, s.x0, s.y1, s.x1);
-            y = edge;
-        }
-    }
-    return std::nullopt;
-}
 
 // The ellipse inscribed in the rectangle, built from Bézier arcs rather than
 // a scaled circle so that a rectangle of zero width or height cannot make the
@@ -227,7 +178,7 @@ void CairoCanvas::strokeLine(Point from, Point to) {
     if (impl_->cr == nullptr || !finite(from.x, from.y, to.x, to.y)) {
         return;
     }
-    const auto segment = clipToLimit({from.x, impl_->flipY(from.y), to.x, impl_->flipY(to.y)});
+    const auto segment = clipToSquare({from.x, impl_->flipY(from.y), to.x, impl_->flipY(to.y)}, kLimit);
     if (!segment) {
         return;
     }

@@ -223,9 +223,7 @@ std::string KeyFileStore::textForKey(std::string_view key, SettingType type) {
         return saved;
     }
     if (warnedKeys_.insert(name).second) {
-        const std::string fallback = registeredText(key);
-        warn_(file_.string() + ": " + name + " = " + quoteForMessage(saved) + " is not " + describeSettingType(type) +
-              "; using " + (fallback.empty() ? std::string("the built-in default") : "its default " + quoteForMessage(fallback)));
+        warn_(badValueMessage(file_.string(), name, saved, type, registeredText(key)));
     }
     return registeredText(key);
 }

@@ -1,7 +1,5 @@
 #include "SettingText.h"
 
-#include <glib.h>
-
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -29,28 +27,83 @@ std::string_view dropPlusSign(std::string_view text) {
     return text;
 }
 
+// ASCII only: the C library's tolower would follow the user's locale.
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (g_ascii_tolower(a[i]) != g_ascii_tolower(b[i])) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
             return false;
         }
     }
     return true;
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The exponent of a decimal text, saturated far beyond any float's range so
+// that a hundred-digit exponent cannot overflow.
+std::int64_t saturatedExponent(std::string_view digits, bool negative) {
+    constexpr std::int64_t kFar = 1000000000;
+    std::int64_t value = 0;
+    for (const char c : digits) {
+        if (!isDigit(c)) {
+            break;
+        }
+        value = value * 10 + (c - '0');
+        if (value > kFar) {
+            value = kFar;
+            break;
+        }
+    }
+    return negative ? -value : value;
+}
+
+// Whether a syntactically valid, non-zero decimal text ("[-]ddd[.ddd][e[+-]ddd]")
+// is at least 1 in magnitude, worked out from its digits alone: the value
+// lies in [10^(k-1+e), 10^(k+e)) where k is the place of its first non-zero
+// digit and e its exponent. No floating-point read is involved, so neither
+// the locale nor the range of double matters.
+bool magnitudeAtLeastOne(std::string_view text) {
+    if (!text.empty() && text.front() == '-') {
+        text.remove_prefix(1);
+    }
+    const auto exponentMark = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, exponentMark);
+    std::int64_t exponent = 0;
+    if (exponentMark != std::string_view::npos) {
+        std::string_view digits = text.substr(exponentMark + 1);
+        const bool negative = !digits.empty() && digits.front() == '-';
+        if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+            digits.remove_prefix(1);
+        }
+        exponent = saturatedExponent(digits, negative);
+    }
+    const auto point = mantissa.find('.');
+    const std::string_view whole = mantissa.substr(0, point);
+    const auto firstWhole = whole.find_first_not_of('0');
+    std::int64_t place = 0;
+    if (firstWhole != std::string_view::npos) {
+        place = static_cast<std::int64_t>(whole.size() - firstWhole);
+    } else if (point != std::string_view::npos) {
+        const std::string_view fraction = mantissa.substr(point + 1);
+        const auto firstFraction = fraction.find_first_not_of('0');
+        place = firstFraction == std::string_view::npos ? 0 : -static_cast<std::int64_t>(firstFraction);
+    }
+    return place - 1 + exponent >= 0;
+}
+
 // from_chars reports a float underflow and overflow alike; only overflow makes
 // the text something other than a float. The syntax is already known to be
-// valid here, and g_ascii_strtod ignores the locale.
+// valid here.
 std::optional<float> underflowedZero(std::string_view text) {
-    const std::string copy(text);
-    const double wide = g_ascii_strtod(copy.c_str(), nullptr);
-    if (std::isfinite(wide) && std::fabs(wide) < 1.0) {
-        return std::signbit(wide) ? -0.0f : 0.0f;
+    if (magnitudeAtLeastOne(text)) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return !text.empty() && text.front() == '-' ? -0.0f : 0.0f;
 }
 
 }  // namespace
@@ -159,6 +212,13 @@ std::string quoteForMessage(std::string_view text) {
     }
     quoted += '"';
     return quoted;
+}
+
+std::string badValueMessage(std::string_view where, std::string_view key, std::string_view saved, SettingType type,
+                            std::string_view fallback) {
+    return std::string(where) + ": " + std::string(key) + " = " + quoteForMessage(saved) + " is not " +
+           describeSettingType(type) + "; using " +
+           (fallback.empty() ? std::string("the built-in default") : "its default " + quoteForMessage(fallback));
 }
 
 }  // namespace pelmora

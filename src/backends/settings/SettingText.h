@@ -38,4 +38,10 @@ const char* describeSettingType(SettingType type);
 // long texts cut short, so a hostile value cannot break the line.
 std::string quoteForMessage(std::string_view text);
 
+// The one message every store gives for a saved value that is not of its
+// setting's type: "<where>: <key> = "<saved>" is not <type>; using its
+// default "<fallback>"".
+std::string badValueMessage(std::string_view where, std::string_view key, std::string_view saved, SettingType type,
+                            std::string_view fallback);
+
 }  // namespace pelmora

@@ -1,0 +1,54 @@
+// The Windows screen saver: pelmora.scr /s, /p HWND, /c[:HWND].
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "ConfigureMode.h"
+#include "ConsoleMessages.h"
+#include "FullScreenMode.h"
+#include "PreviewMode.h"
+#include "SaverArguments.h"
+#include "WideText.h"
+
+namespace {
+
+std::vector<std::string> programArguments() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        args.push_back(pelmora::narrow(wide[i]));
+    }
+    LocalFree(wide);
+    return args;
+}
+
+void showText(const std::string& text, UINT icon) {
+    MessageBoxW(nullptr, pelmora::widen(text).c_str(), L"Pelmora", MB_OK | icon);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
+    const auto parsed = pelmora::SaverArguments::parse(programArguments());
+    if (!parsed.error.empty()) {
+        pelmora::writeMessage(parsed.error);
+        showText(parsed.error + "\n\n" + pelmora::SaverArguments::helpText(), MB_ICONERROR);
+        return 2;
+    }
+    switch (parsed.options.mode) {
+    case pelmora::SaverMode::FullScreen:
+        return pelmora::runFullScreen(module, parsed.options);
+    case pelmora::SaverMode::Preview:
+        return pelmora::runPreview(module, parsed.options);
+    case pelmora::SaverMode::Configure:
+        return pelmora::runConfigure(module, parsed.options);
+    case pelmora::SaverMode::Help:
+        showText(pelmora::SaverArguments::helpText(), MB_ICONINFORMATION);
+        return 0;
+    }
+    return 0;
+}

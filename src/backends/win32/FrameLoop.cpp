@@ -1,0 +1,67 @@
+#include "FrameLoop.h"
+
+#include <mmsystem.h>
+
+#include <chrono>
+
+#include "FramePacer.h"
+
+namespace pelmora {
+namespace {
+
+// Milliseconds until `deadline`, at least 0; the wait below takes whole ms.
+DWORD millisecondsUntil(FramePacer::Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - FramePacer::Clock::now()).count();
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+// Handles every waiting message; false once WM_QUIT came, with its code.
+bool pumpMessages(int& exitCode) {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            exitCode = static_cast<int>(message.wParam);
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+}  // namespace
+
+int FrameLoop::run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
+    // Waits are in whole milliseconds; the default 15.6 ms tick would turn
+    // 60 frames a second into 32.
+    timeBeginPeriod(1);
+    const int exitCode = loop(windows, intervalSeconds, stop);
+    timeEndPeriod(1);
+    return exitCode;
+}
+
+int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
+    FramePacer pacer(intervalSeconds);
+    const DWORD handleCount = stop != nullptr ? 1 : 0;
+    int exitCode = 0;
+    for (;;) {
+        if (!pumpMessages(exitCode)) {
+            return exitCode;
+        }
+        // No new frame once told to stop: drawing into a window that is
+        // going away can be slow.
+        const bool stopping = stop != nullptr && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
+        if (!stopping && pacer.takeFrameIfDue(FramePacer::Clock::now())) {
+            for (const auto& window : windows) {
+                window->drawFrame();
+            }
+        }
+        const DWORD woke = MsgWaitForMultipleObjectsEx(handleCount, &stop, millisecondsUntil(pacer.nextDeadline()),
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (handleCount == 1 && woke == WAIT_OBJECT_0) {
+            return 0;
+        }
+    }
+}
+
+}  // namespace pelmora

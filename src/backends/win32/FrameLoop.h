@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "SaverWindow.h"
+
+namespace pelmora {
+
+// The saver's message loop: handles messages as they come and, between them,
+// draws a frame of every window on the views' schedule (see FramePacer).
+class FrameLoop {
+public:
+    // Runs until WM_QUIT (its exit code is returned) or until `stop`, when
+    // not null, is signalled (0 is returned).
+    static int run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop);
+
+private:
+    static int loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop);
+};
+
+}  // namespace pelmora

@@ -1,0 +1,312 @@
+// Drives the real pelmora.scr the way Windows does: a preview pane made
+// here, and the options dialog. The path of pelmora.scr comes in
+// PELMORA_SCR. Run with --pane-owner, the program is instead the owner of a
+// preview pane that the test kills (see PreviewEndsWhenItsPaneOwnerDies).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ControlPanelIds.h"
+#include "WideText.h"
+
+namespace pelmora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Generous: Wine starts a process in about a second on an idle machine, and
+// the machine may be far from idle.
+constexpr milliseconds kStartDeadline{60000};
+// How soon a preview must end once its pane is gone; the saver looks ten
+// times a second, the rest is process teardown under Wine.
+constexpr milliseconds kEndDeadline{1000};
+// How long to wait for an end that is already late before giving up on it.
+constexpr milliseconds kGiveUp{10000};
+
+std::wstring saverPath() {
+    const char* path = std::getenv("PELMORA_SCR");
+    return path != nullptr ? widen(path) : std::wstring(L"pelmora.scr");
+}
+
+// Handles this thread's messages while waiting: a pane's owner must keep
+// answering, or a child in another process can block on it.
+void pumpFor(milliseconds time) {
+    const auto until = Clock::now() + time;
+    while (Clock::now() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    while (!condition()) {
+        if (Clock::now() >= until) {
+            return false;
+        }
+        pumpFor(milliseconds(20));
+    }
+    return true;
+}
+
+// Waits, pumping, for a process to end; the time it took, or nothing.
+std::optional<milliseconds> waitForExit(HANDLE process, milliseconds deadline) {
+    const auto start = Clock::now();
+    if (!waitFor([process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, deadline)) {
+        return std::nullopt;
+    }
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& arguments, HANDLE output = nullptr) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << narrow(commandLine) << ": error " << GetLastError();
+    }
+    return process;
+}
+
+void closeProcess(PROCESS_INFORMATION& process) {
+    if (process.hProcess != nullptr) {
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 99);
+        }
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = {};
+    }
+}
+
+HWND makePane() {
+    WNDCLASSW paneClass{};
+    paneClass.lpfnWndProc = DefWindowProcW;
+    paneClass.hInstance = GetModuleHandleW(nullptr);
+    paneClass.lpszClassName = L"PelmoraTestPane";
+    RegisterClassW(&paneClass);
+    HWND pane = CreateWindowExW(0, L"PelmoraTestPane", L"Preview pane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 240,
+                                180, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    pumpFor(milliseconds(50));
+    return pane;
+}
+
+struct ChildSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK matchChild(HWND child, LPARAM search) {
+    auto* wanted = reinterpret_cast<ChildSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(child, &owner);
+    if (owner == wanted->processId) {
+        wanted->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The child window of `pane` that belongs to process `processId`, if any.
+HWND childOf(HWND pane, DWORD processId) {
+    ChildSearch search{processId, nullptr};
+    EnumChildWindows(pane, matchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(SaverProgram, PreviewDrawsInsideItsPaneAndEndsWithIt) {
+    HWND pane = makePane();
+    ASSERT_NE(pane, nullptr);
+    auto saver = start(saverPath(), L"/p " + std::to_wstring(reinterpret_cast<std::uintptr_t>(pane)));
+    ASSERT_NE(saver.hProcess, nullptr);
+    HWND child = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (child = childOf(pane, saver.dwProcessId)) != nullptr; }, kStartDeadline))
+        << "no window of the saver inside the pane";
+    RECT paneArea{};
+    RECT childArea{};
+    GetClientRect(pane, &paneArea);
+    GetClientRect(child, &childArea);
+    EXPECT_EQ(childArea.right, paneArea.right);
+    EXPECT_EQ(childArea.bottom, paneArea.bottom);
+    EXPECT_TRUE(IsWindowVisible(child));
+    // Still running a while later: a preview lasts as long as its pane.
+    pumpFor(milliseconds(500));
+    EXPECT_EQ(WaitForSingleObject(saver.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    DestroyWindow(pane);
+    const auto took = waitForExit(saver.hProcess, kGiveUp);
+    ASSERT_TRUE(took.has_value()) << "the saver did not end with its pane";
+    EXPECT_LE(took->count(), kEndDeadline.count()) << "ms until the saver ended";
+    std::printf("the preview ended %lld ms after its pane\n", static_cast<long long>(took->count()));
+    DWORD code = 99;
+    GetExitCodeProcess(saver.hProcess, &code);
+    EXPECT_EQ(code, 0U);
+    closeProcess(saver);
+}
+
+// The owner side of the next test: makes a pane, starts the saver in it and
+// reports "<pane> <saver pid>" on its output, then serves the pane until it
+// is killed.
+int runPaneOwner(const std::wstring& scr) {
+    HWND pane = makePane();
+    auto saver = start(scr, L"/p " + std::to_wstring(reinterpret_cast<std::uintptr_t>(pane)));
+    std::printf("%llu %lu\n", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pane)),
+                static_cast<unsigned long>(saver.dwProcessId));
+    std::fflush(stdout);
+    for (;;) {
+        pumpFor(milliseconds(1000));
+    }
+}
+
+std::string readLine(HANDLE pipe, milliseconds deadline) {
+    std::string line;
+    const auto until = Clock::now() + deadline;
+    while (Clock::now() < until && line.find('\n') == std::string::npos) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+            break;
+        }
+        if (available == 0) {
+            Sleep(20);
+            continue;
+        }
+        char buffer[128];
+        DWORD got = 0;
+        ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr);
+        line.append(buffer, got);
+    }
+    return line;
+}
+
+TEST(SaverProgram, PreviewEndsWhenItsPaneOwnerDies) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    auto owner = start(self, L"--pane-owner", writeEnd);
+    CloseHandle(writeEnd);
+    const std::string line = readLine(readEnd, kStartDeadline);
+    CloseHandle(readEnd);
+    unsigned long long paneValue = 0;
+    unsigned long saverId = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%llu %lu", &paneValue, &saverId), 2) << "owner said: " << line;
+    HWND pane = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(paneValue));
+    HANDLE saver = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, saverId);
+    ASSERT_NE(saver, nullptr);
+    ASSERT_TRUE(waitFor([&] { return childOf(pane, saverId) != nullptr; }, kStartDeadline))
+        << "no window of the saver inside the pane";
+
+    // Killed, the owner destroys nothing: Wine takes its windows away in its
+    // own time, and from then on the saver has a second to notice.
+    TerminateProcess(owner.hProcess, 9);
+    EXPECT_TRUE(waitFor([pane] { return !IsWindow(pane); }, kGiveUp)) << "the dead owner's pane stayed";
+    const auto took = waitForExit(saver, kGiveUp);
+    EXPECT_TRUE(took.has_value()) << "the saver outlived its pane's owner";
+    if (took) {
+        EXPECT_LE(took->count(), kEndDeadline.count()) << "ms until the saver ended";
+        std::printf("the preview ended %lld ms after its dead owner's pane went\n", static_cast<long long>(took->count()));
+    } else {
+        TerminateProcess(saver, 99);
+    }
+    CloseHandle(saver);
+    closeProcess(owner);
+}
+
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK matchDialog(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<DialogSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (owner == wanted->processId && std::wstring(className) == L"#32770" && IsWindowVisible(window) &&
+        GetDlgItem(window, IDC_NUMBER) != nullptr) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring registryText(const std::wstring& key, const wchar_t* name) {
+    wchar_t buffer[64] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+        return L"<none>";
+    }
+    return buffer;
+}
+
+// The module name comes from PELMORA_MODULE, so the script can run the full
+// screen saver on these settings afterwards.
+TEST(SaverProgram, OptionsDialogSavesToTheRegistry) {
+    const char* moduleVariable = std::getenv("PELMORA_MODULE");
+    const std::wstring module = widen(moduleVariable != nullptr ? moduleVariable : "saver-program-test");
+    const std::wstring key = L"Software\\Pelmora\\" + module;
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    auto saver = start(saverPath(), L"/c --module-name " + module);
+    ASSERT_NE(saver.hProcess, nullptr);
+    DialogSearch search{saver.dwProcessId, nullptr};
+    ASSERT_TRUE(waitFor(
+        [&] {
+            EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        kStartDeadline))
+        << "no options dialog";
+    HWND dialog = search.found;
+    wchar_t shown[32] = {};
+    GetDlgItemTextW(dialog, IDC_NUMBER, shown, 32);
+    EXPECT_EQ(std::wstring(shown), L"40");
+    SetDlgItemTextW(dialog, IDC_NUMBER, L"0");
+    SetDlgItemTextW(dialog, IDC_SPHERE_RADII, L"12.5");
+    SendDlgItemMessageW(dialog, IDC_LOCAL_FIELDS, BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(waitForExit(saver.hProcess, kStartDeadline).has_value()) << "the dialog stayed after OK";
+    DWORD code = 99;
+    GetExitCodeProcess(saver.hProcess, &code);
+    EXPECT_EQ(code, 0U);
+    EXPECT_EQ(registryText(key, L"numberOfThings"), L"0");
+    EXPECT_EQ(registryText(key, L"sphereRadii"), L"12.5");
+    EXPECT_EQ(registryText(key, L"showLocalFields"), L"NO");
+    EXPECT_EQ(registryText(key, L"fillSpheres"), L"YES");
+    closeProcess(saver);
+}
+
+}  // namespace
+}  // namespace pelmora
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--pane-owner") {
+        return pelmora::runPaneOwner(pelmora::saverPath());
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,82 @@
+#include "SaverWindow.h"
+
+#include <gtest/gtest.h>
+
+#include "MemoryStores.h"
+
+namespace pelmora {
+namespace {
+
+// The saver's windows on their own: what ends them, and the view's size.
+class SaverWindowTest : public ::testing::Test {
+protected:
+    SaverWindow::Setup setup(SaverWindow::Kind kind) {
+        SaverWindow::Setup result;
+        result.kind = kind;
+        result.placement = RECT{0, 0, 320, 200};
+        result.stores = &stores;
+        result.moduleName = "pelmora";
+        result.onEnd = [this] { ++ends; };
+        return result;
+    }
+
+    // A move of the pointer by (dx, dy) from where it was when the window opened.
+    static LPARAM movedPointer(HWND window, LONG dx, LONG dy) {
+        POINT at{};
+        GetCursorPos(&at);
+        ScreenToClient(window, &at);
+        return MAKELPARAM(static_cast<WORD>(at.x + dx), static_cast<WORD>(at.y + dy));
+    }
+
+    testing::MemoryStores stores;
+    int ends = 0;
+};
+
+TEST_F(SaverWindowTest, FullScreenEndsOnKeysClicksAndRealPointerMovesOnly) {
+    SaverWindow saver(GetModuleHandleW(nullptr), setup(SaverWindow::Kind::FullScreen));
+    HWND window = saver.window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(saver.view(), nullptr);
+    // The move Windows sends when a window appears under a still pointer,
+    // and small jitter, do not count.
+    SendMessageW(window, WM_MOUSEMOVE, 0, movedPointer(window, 0, 0));
+    SendMessageW(window, WM_MOUSEMOVE, 0, movedPointer(window, SaverWindow::kPointerSlack, -SaverWindow::kPointerSlack));
+    EXPECT_EQ(ends, 0);
+    SendMessageW(window, WM_MOUSEMOVE, 0, movedPointer(window, SaverWindow::kPointerSlack + 1, 0));
+    EXPECT_EQ(ends, 1);
+    for (const UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
+        SaverWindow another(GetModuleHandleW(nullptr), setup(SaverWindow::Kind::FullScreen));
+        const int before = ends;
+        SendMessageW(another.window(), message, 0, 0);
+        EXPECT_EQ(ends, before + 1) << "message " << message;
+    }
+}
+
+TEST_F(SaverWindowTest, APreviewFillsItsPaneIgnoresInputAndEndsWithThePane) {
+    HWND pane = CreateWindowExW(0, L"STATIC", L"pane", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(pane, nullptr);
+    auto previewSetup = setup(SaverWindow::Kind::Preview);
+    previewSetup.parent = pane;
+    SaverWindow preview(GetModuleHandleW(nullptr), previewSetup);
+    ASSERT_NE(preview.window(), nullptr);
+    EXPECT_EQ(GetParent(preview.window()), pane);
+    RECT paneArea{};
+    GetClientRect(pane, &paneArea);
+    // At the standard 96 DPI a unit is a pixel.
+    EXPECT_EQ(preview.view()->bounds().width, static_cast<double>(paneArea.right));
+    EXPECT_EQ(preview.view()->bounds().height, static_cast<double>(paneArea.bottom));
+    EXPECT_TRUE(preview.view()->isPreview());
+    SendMessageW(preview.window(), WM_KEYDOWN, 'A', 0);
+    SendMessageW(preview.window(), WM_LBUTTONDOWN, 0, 0);
+    SendMessageW(preview.window(), WM_MOUSEMOVE, 0, MAKELPARAM(200, 150));
+    preview.drawFrame();
+    EXPECT_EQ(ends, 0);
+    DestroyWindow(pane);
+    EXPECT_EQ(ends, 1);
+    // Drawing into a window that is gone does nothing.
+    preview.drawFrame();
+}
+
+}  // namespace
+}  // namespace pelmora
