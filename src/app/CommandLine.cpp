@@ -17,15 +17,16 @@ namespace {
 
 constexpr std::int32_t kLargestSide = 16384;
 constexpr std::int32_t kLargestFrameCount = 100000000;
+constexpr std::int32_t kMostThreads = 256;
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name"}},
-        {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
-        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name"}},
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "module-name", "threads"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "module-name", "threads"}},
+        {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
+        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads"}},
     };
     return table;
 }
@@ -44,7 +45,7 @@ const char* modeName(ProgramMode mode) {
 
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "frames" || name == "size" ||
-           name == "seed" || name == "output";
+           name == "seed" || name == "output" || name == "threads";
 }
 
 template <typename Integer>
@@ -167,6 +168,12 @@ private:
             o.frames = frames.value_or(0);
         } else if (name == "size") {
             takeSize(value);
+        } else if (name == "threads") {
+            const auto threads = wholeNumber<std::int32_t>(value);
+            if (!threads || *threads < 1 || *threads > kMostThreads) {
+                fail("--threads " + quoteForMessage(value) + " is not a thread count from 1 to 256");
+            }
+            o.threads = threads.value_or(0);
         } else if (name == "seed") {
             const auto seed = wholeNumber<unsigned>(value);
             if (!seed) {
@@ -287,6 +294,7 @@ std::string CommandLine::helpText() {
         "                     or a .mp4, .webm or .gif file encoded with ffmpeg\n"
         "Every mode:\n"
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
+        "  --threads N        threads for the physics (default: one per core; 1 keeps it on one)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
         "\n"
         "Settings (KEY, default), kept in $XDG_CONFIG_HOME/pelmora/NAME.conf:\n";

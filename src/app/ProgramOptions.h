@@ -16,6 +16,8 @@ enum class ProgramMode { Window, Hack, Trace, Record, Help, Version };
 struct ProgramOptions {
     ProgramMode mode = ProgramMode::Window;
     std::string moduleName = "pelmora";
+    // Threads a frame's physics may use; 0 means one per core.
+    std::int32_t threads = 0;
     // -key value pairs that override the stored settings for this run only.
     SettingsDefaults domain;
 

@@ -54,6 +54,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     NoSheetHost sheetHost;
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
+    view.setPhysicsThreads(options.threads);
 
     std::unique_ptr<FrameSink> sink = sinkFor(options, 1.0 / view.animationTimeInterval());
     if (!sink->open()) {

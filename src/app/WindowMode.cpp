@@ -16,7 +16,7 @@ int runWindowMode(const ProgramOptions& options) {
         return 1;
     }
     auto stores = makeSettingsStores(options);
-    GtkDesktop desktop(*stores, {options.moduleName, options.fullscreen, options.preview, options.fps});
+    GtkDesktop desktop(*stores, {options.moduleName, options.fullscreen, options.preview, options.fps, options.threads});
     return desktop.run();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ public:
         bool fullscreen = false;
         bool preview = false;
         bool fps = false;
+        std::int32_t threads = 0;
     };
 
     // Opens the default display; false when there is none to open.

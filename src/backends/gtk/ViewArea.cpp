@@ -69,6 +69,7 @@ void ViewArea::resize(int width, int height) {
     }
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
+    view_->setPhysicsThreads(options_.threads);
     pacer_.emplace(view_->animationTimeInterval());
     if (options_.showFps) {
         fps_.emplace(view_->animationTimeInterval());

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,6 +29,8 @@ public:
         std::string moduleName;
         bool isPreview = false;
         bool showFps = false;
+        // Threads for the view's physics; 0 means one per core.
+        std::int32_t threads = 0;
     };
 
     ViewArea(SettingsStores& stores, Options options);

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,8 @@ public:
     // Draws a frame whenever one is due until a signal arrives or the window
     // is destroyed; both end the run normally. Returns the exit status.
     int run(SignalWatch& signals);
+
+    void setPhysicsThreads(std::int32_t threads) { view_.setPhysicsThreads(threads); }
 
 private:
     struct Size {

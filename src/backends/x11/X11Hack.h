@@ -21,10 +21,14 @@ public:
     // the window cannot be used.
     int run(std::optional<std::uint64_t> windowId);
 
+    // Threads for the view's physics; 0 (the default) means one per core.
+    void setPhysicsThreads(std::int32_t threads) { threads_ = threads; }
+
 private:
     SettingsStores& stores_;
     std::string moduleName_;
     bool showFps_;
+    std::int32_t threads_ = 0;
 };
 
 }  // namespace pelmora
