@@ -31,6 +31,10 @@ public:
     void strokeOval(const Rect& rect) override;
     void drawText(const std::string& text, Point at, const TextAttributes& attributes) override;
 
+    // Discs and labels drawn once into small cached images and placed at
+    // whole device pixels (on by default), or each drawn anew.
+    void setSpriteCaching(bool on);
+
 private:
     struct Impl;
     Impl* impl_;
