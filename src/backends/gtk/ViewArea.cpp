@@ -73,6 +73,7 @@ void ViewArea::resize(int width, int height) {
     pacer_.emplace(view_->animationTimeInterval());
     if (options_.showFps) {
         fps_.emplace(view_->animationTimeInterval());
+        fps_->reportTo(stderr);
     }
     if (viewCreated_) {
         viewCreated_(*view_);

@@ -22,6 +22,7 @@ HackSession::HackSession(Display* display, Window window, const XWindowAttribute
       pacer_(view_.animationTimeInterval()) {
     if (showFps) {
         overlay_.emplace(view_.animationTimeInterval());
+        overlay_->reportTo(stderr);
     }
 }
 
