@@ -9,6 +9,7 @@ build_packages=(
   build-essential cmake pkg-config
   libcairo2-dev libpango1.0-dev libglib2.0-dev libgtk-3-dev libx11-dev
   fonts-urw-base35 fontconfig
+  libhwy-dev libxext-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
