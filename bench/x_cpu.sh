@@ -1,7 +1,9 @@
 #!/bin/sh
-# CPU share of the hack and of the X server (a private Xvfb), read from
-# /proc/<pid>/stat over a stretch of seconds, and the hack's own --fps lines.
-# Usage: bench/hack_cpu.sh PELMORA [SECONDS] [WIDTHxHEIGHT] [-- pelmora options...]
+# CPU share of pelmora and of the X server (a private Xvfb), read from
+# /proc/<pid>/stat over a stretch of seconds, and pelmora's own --fps lines.
+# Usage: bench/x_cpu.sh PELMORA [SECONDS] [WIDTHxHEIGHT] [-- pelmora arguments...]
+# e.g.   bench/x_cpu.sh build/src/app/pelmora 20 1920x1080 -- --root --fps
+#        bench/x_cpu.sh build/src/app/pelmora 20 1920x1080 -- --fullscreen --fps -numberOfThings 2000
 set -eu
 pelmora=$1; shift
 seconds=${1:-20}; [ $# -gt 0 ] && shift
@@ -16,7 +18,7 @@ xvfb=$!
 trap 'kill $hack $xvfb 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 log=$(mktemp)
-DISPLAY=$display "$pelmora" --root --fps "$@" 2>"$log" &
+DISPLAY=$display "$pelmora" "$@" 2>"$log" &
 hack=$!
 sleep 3  # settle: creation, caches, first frames
 h0=$(ticks $hack); x0=$(ticks $xvfb); t0=$(date +%s.%N)
