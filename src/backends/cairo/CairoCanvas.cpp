@@ -287,9 +287,8 @@ struct CairoCanvas::Impl {
         applyColor(color);
     }
 
-    // Fills or strokes the oval from its sprite; false when it must be drawn
-    // directly.
-    bool ovalFromSprite(const Box& r, bool fill) {
+    // Fills the oval from its sprite; false when it must be drawn directly.
+    bool discFromSprite(const Box& r) {
         const auto grid = spriteGrid();
         if (!grid) {
             return false;
@@ -301,15 +300,14 @@ struct CairoCanvas::Impl {
         }
         const double ovalWidth = r.right - r.left;
         const double ovalHeight = r.bottom - r.top;
-        const double stroke = fill ? 0.0 : lineWidth;
         SpriteCache::Key key;
-        key.text = fill ? "fill" : "stroke";
+        key.text = "disc";
         key.values = {colorComponent(color.red), colorComponent(color.green), colorComponent(color.blue),
                       colorComponent(color.alpha), ovalWidth, ovalHeight, grid->ctm.xx, grid->ctm.yy, grid->scaleX,
-                      grid->scaleY, stroke, static_cast<double>(x->fraction * 1024 + y->fraction)};
+                      grid->scaleY, 0.0, static_cast<double>(x->fraction * 1024 + y->fraction)};
         const SpriteCache::Sprite* sprite = sprites.find(key);
         if (sprite == nullptr) {
-            sprite = makeOvalSprite(key, *grid, ovalWidth, ovalHeight, stroke, fill, *x, *y);
+            sprite = makeDiscSprite(key, *grid, ovalWidth, ovalHeight, *x, *y);
         }
         if (sprite == nullptr) {
             return false;
@@ -318,16 +316,15 @@ struct CairoCanvas::Impl {
         return true;
     }
 
-    const SpriteCache::Sprite* makeOvalSprite(const SpriteCache::Key& key, const PixelGrid& grid, double ovalWidth,
-                                              double ovalHeight, double stroke, bool fill, Snapped x, Snapped y) {
+    const SpriteCache::Sprite* makeDiscSprite(const SpriteCache::Key& key, const PixelGrid& grid, double ovalWidth,
+                                              double ovalHeight, Snapped x, Snapped y) {
         const double pixelWidth = ovalWidth * grid.ctm.xx * grid.scaleX;
         const double pixelHeight = ovalHeight * grid.ctm.yy * grid.scaleY;
-        const double pixelStroke = stroke * std::max(grid.ctm.xx * grid.scaleX, grid.ctm.yy * grid.scaleY);
-        if (!(pixelWidth < kLargestSprite) || !(pixelHeight < kLargestSprite) || !(pixelStroke < kLargestSprite)) {
+        if (!(pixelWidth < kLargestSprite) || !(pixelHeight < kLargestSprite)) {
             return nullptr;
         }
-        // Room for the anti-aliased edge and half the outline on each side.
-        const int margin = pixelsUp(pixelStroke / 2.0) + 2;
+        // Room for the anti-aliased edge on each side.
+        constexpr int margin = 2;
         SpriteCache::Sprite sprite;
         sprite.width = pixelsUp(pixelWidth) + 2 * margin + 1;
         sprite.height = pixelsUp(pixelHeight) + 2 * margin + 1;
@@ -341,12 +338,7 @@ struct CairoCanvas::Impl {
                                    margin + y.fraction / kFractions);
         appendOval(c, 0.0, 0.0, ovalWidth, ovalHeight);
         cairo_set_source_rgba(c, key.values[0], key.values[1], key.values[2], key.values[3]);
-        if (fill) {
-            cairo_fill(c);
-        } else {
-            cairo_set_line_width(c, stroke);
-            cairo_stroke(c);
-        }
+        cairo_fill(c);
         cairo_destroy(c);
         return &sprites.store(key, sprite);
     }
@@ -537,7 +529,7 @@ void CairoCanvas::fillOval(const Rect& rect) {
     if (impl_->cr == nullptr || !r || !r->insideLimit()) {
         return;
     }
-    if (impl_->ovalFromSprite(*r, true)) {
+    if (impl_->discFromSprite(*r)) {
         return;
     }
     appendOval(impl_->cr, r->left, r->top, r->right - r->left, r->bottom - r->top);
