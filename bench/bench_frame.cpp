@@ -10,6 +10,7 @@
 #include "MemoryStores.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
+#include "WorkerPool.h"
 
 namespace {
 
@@ -36,8 +37,11 @@ void frameStep(benchmark::State& state, int width, int height, Crowd crowd) {
     std::srand(1);
     PelmoraView view(Rect{0.0, 0.0, static_cast<double>(width), static_cast<double>(height)}, false,
                      pelmora::ViewHost{stores, "bench", canvas, sheetHost});
+    canvas.setBands(pelmora::WorkerPool::hardwareThreads());
     for (auto _ : state) {
+        canvas.target(cr, height);
         view.animateOneFrame();
+        canvas.finishFrame();
         cairo_surface_flush(surface);
     }
     state.counters["spheres"] = static_cast<double>(view.thingArray().size());

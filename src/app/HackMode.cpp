@@ -47,7 +47,7 @@ int runHackMode(const ProgramOptions& options) {
     }
     const auto stores = makeSettingsStores(options);
     X11Hack hack(*stores, options.moduleName, options.fps);
-    hack.setPhysicsThreads(options.threads);
+    hack.setThreads(options.threads);
     return hack.run(target.windowId);
 }
 

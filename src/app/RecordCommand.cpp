@@ -13,6 +13,7 @@
 #include "PelmoraView.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
+#include "WorkerPool.h"
 
 namespace pelmora {
 
@@ -50,6 +51,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     }
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
     CairoCanvas canvas;
+    canvas.setBands(options.threads > 0 ? options.threads : WorkerPool::hardwareThreads());
     canvas.target(cr.get(), options.height);
     NoSheetHost sheetHost;
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
@@ -69,6 +71,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     bool good = true;
     for (int frame = 1; frame <= options.frames && good; ++frame) {
         view.animateOneFrame();
+        canvas.finishFrame();
         cairo_surface_flush(surface.get());
         good = sink->write(surface.get(), frame);
         progress.update(frame);

@@ -1,6 +1,7 @@
-// Discs and labels placed from cached sprites must give the picture that
-// drawing each of them anew gives: whole frames of a crowded view rendered
-// both ways may differ by at most 2 in any channel of any pixel.
+// Discs and labels placed from cached sprites, and frames drawn in bands on
+// several threads, must give the picture that drawing each operation anew on
+// one thread gives: whole frames of a crowded view rendered both ways may
+// differ by at most 2 in any channel of any pixel.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -35,7 +36,7 @@ struct Frames {
 
 // Renders `frames` frames of a view with the look on a fresh image surface
 // and keeps the last frame's pixels.
-Frames render(const Look& look, bool sprites, int frames) {
+Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1) {
     constexpr int kWidth = 420;
     constexpr int kHeight = 300;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(kWidth * look.deviceScale),
@@ -44,6 +45,7 @@ Frames render(const Look& look, bool sprites, int frames) {
     cairo_t* cr = cairo_create(surface);
     CairoCanvas canvas;
     canvas.setSpriteCaching(sprites);
+    canvas.setBands(bands);
     canvas.target(cr, kHeight);
     NoSheetHost sheets;
     testing::MemoryStores stores;
@@ -57,7 +59,9 @@ Frames render(const Look& look, bool sprites, int frames) {
     std::srand(12);
     PelmoraView view(Rect{0.0, 0.0, kWidth, kHeight}, false, ViewHost{stores, "look", canvas, sheets});
     for (int frame = 0; frame < frames; ++frame) {
+        canvas.target(cr, kHeight);
         view.animateOneFrame();
+        canvas.finishFrame();
     }
     cairo_surface_flush(surface);
     Frames out;
@@ -97,6 +101,11 @@ TEST_P(CairoSprites, PlaceDiscsAndLabelsWithinTwoLevelsOfDrawingThemAnew) {
         ASSERT_EQ(direct.pixels.size(), cached.pixels.size());
         EXPECT_LE(largestDifference(direct, cached), 2) << "after " << frames << " frames, "
                                                         << bytesThatDiffer(direct, cached) << " bytes differ";
+        // Three bands: edges that cut through discs, labels and lines.
+        const Frames banded = render(look, true, frames, 3);
+        EXPECT_LE(largestDifference(direct, banded), 2) << "in bands after " << frames << " frames, "
+                                                        << bytesThatDiffer(direct, banded) << " bytes differ";
+        EXPECT_GT(largestDifference(render(look, true, frames + 1, 3), banded), 100);  // the frames move
     }
 }
 

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 
+#include "BandedReplay.h"
 #include "SpriteCache.h"
 #include "Truncation.h"
 
@@ -221,6 +223,9 @@ struct CairoCanvas::Impl {
     PangoFontDescription* fontDescription = nullptr;
     Font font;
     bool spriteCaching = true;
+    bool ownFontMap = false;
+    std::unique_ptr<BandedReplay> banded;
+    bool recording = false;
     cairo_surface_t* spriteTarget = nullptr;
     SpriteCache sprites;
     // A label's logical box from the layout origin, per text and font.
@@ -454,17 +459,40 @@ struct CairoCanvas::Impl {
     }
 };
 
-CairoCanvas::CairoCanvas() : impl_(new Impl) {}
+CairoCanvas::CairoCanvas(FontMap fontMap) : impl_(new Impl) { impl_->ownFontMap = fontMap == FontMap::Own; }
+
+void CairoCanvas::setBands(std::int32_t bands) {
+    impl_->recording = false;
+    impl_->banded = bands > 1 ? std::make_unique<BandedReplay>(bands) : nullptr;
+}
+
+void CairoCanvas::finishFrame() {
+    if (impl_->recording) {
+        impl_->banded->finish();
+    }
+}
 
 CairoCanvas::~CairoCanvas() { delete impl_; }
 
 void CairoCanvas::target(cairo_t* cr, double height) {
     impl_->cr = cr;
     impl_->height = std::isfinite(height) ? height : 0.0;
+    impl_->recording = false;
     if (cr == nullptr) {
         return;
     }
-    if (impl_->layout == nullptr) {
+    if (impl_->banded && BandedReplay::suits(cr)) {
+        impl_->banded->begin(cr, impl_->height);
+        impl_->recording = true;
+    }
+    if (impl_->layout == nullptr && impl_->ownFontMap) {
+        PangoFontMap* fontMap = pango_cairo_font_map_new();
+        PangoContext* context = pango_font_map_create_context(fontMap);
+        pango_cairo_update_context(cr, context);
+        impl_->layout = pango_layout_new(context);
+        g_object_unref(context);
+        g_object_unref(fontMap);
+    } else if (impl_->layout == nullptr) {
         impl_->layout = pango_cairo_create_layout(cr);
     } else {
         pango_cairo_update_layout(cr, impl_->layout);
@@ -475,6 +503,10 @@ void CairoCanvas::target(cairo_t* cr, double height) {
 void CairoCanvas::setSpriteCaching(bool on) { impl_->spriteCaching = on; }
 
 void CairoCanvas::setColor(const Color& color) {
+    if (impl_->recording) {
+        impl_->banded->recorder().setColor(color);
+        return;
+    }
     impl_->color = color;
     if (impl_->cr != nullptr) {
         impl_->applyColor(color);
@@ -482,6 +514,10 @@ void CairoCanvas::setColor(const Color& color) {
 }
 
 void CairoCanvas::fillRect(const Rect& rect) {
+    if (impl_->recording) {
+        impl_->banded->recorder().fillRect(rect);
+        return;
+    }
     const auto r = impl_->flipped(rect);
     if (impl_->cr == nullptr || !r) {
         return;
@@ -499,6 +535,10 @@ void CairoCanvas::fillRect(const Rect& rect) {
 }
 
 void CairoCanvas::setDefaultLineWidth(double width) {
+    if (impl_->recording) {
+        impl_->banded->recorder().setDefaultLineWidth(width);
+        return;
+    }
     // A width Cairo cannot use keeps the one before; a negative one draws as
     // thin as Cairo allows.
     if (std::isfinite(width)) {
@@ -507,6 +547,10 @@ void CairoCanvas::setDefaultLineWidth(double width) {
 }
 
 void CairoCanvas::strokeLine(Point from, Point to) {
+    if (impl_->recording) {
+        impl_->banded->recorder().strokeLine(from, to);
+        return;
+    }
     // One sphere with a runaway field must not stop the rest of the frame:
     // a NaN would never reach Cairo, and a huge line is cut to its visible part.
     if (impl_->cr == nullptr || !finite(from.x, from.y, to.x, to.y)) {
@@ -525,6 +569,10 @@ void CairoCanvas::strokeLine(Point from, Point to) {
 }
 
 void CairoCanvas::fillOval(const Rect& rect) {
+    if (impl_->recording) {
+        impl_->banded->recorder().fillOval(rect);
+        return;
+    }
     const auto r = impl_->flipped(rect);
     if (impl_->cr == nullptr || !r || !r->insideLimit()) {
         return;
@@ -537,6 +585,10 @@ void CairoCanvas::fillOval(const Rect& rect) {
 }
 
 void CairoCanvas::strokeOval(const Rect& rect) {
+    if (impl_->recording) {
+        impl_->banded->recorder().strokeOval(rect);
+        return;
+    }
     const auto r = impl_->flipped(rect);
     if (impl_->cr == nullptr || !r || !r->insideLimit()) {
         return;
@@ -550,6 +602,10 @@ void CairoCanvas::strokeOval(const Rect& rect) {
 }
 
 void CairoCanvas::drawText(const std::string& text, Point at, const TextAttributes& attributes) {
+    if (impl_->recording) {
+        impl_->banded->recorder().drawText(text, at, attributes);
+        return;
+    }
     if (impl_->cr == nullptr || text.empty() || text.size() > kLongestText || !std::isfinite(at.x) || !std::isfinite(at.y) ||
         !insideLimit(at.x) || !insideLimit(impl_->flipY(at.y))) {
         return;

@@ -1,5 +1,7 @@
 #include "ViewArea.h"
 
+#include "WorkerPool.h"
+
 #include <chrono>
 
 namespace pelmora {
@@ -72,6 +74,7 @@ void ViewArea::resize(int width, int height) {
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
     view_->setPhysicsThreads(options_.threads);
+    canvas_.setBands(options_.threads > 0 ? options_.threads : WorkerPool::hardwareThreads());
     pacer_.emplace(view_->animationTimeInterval());
     if (options_.showFps) {
         fps_.emplace(view_->animationTimeInterval());
@@ -127,6 +130,7 @@ void ViewArea::stepFrame() {
     cairo_t* cr = cairo_create(frame_);
     canvas_.target(cr, static_cast<double>(height));
     view_->animateOneFrame();
+    canvas_.finishFrame();
     cairo_destroy(cr);
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());

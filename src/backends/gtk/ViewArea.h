@@ -29,7 +29,7 @@ public:
         std::string moduleName;
         bool isPreview = false;
         bool showFps = false;
-        // Threads for the view's physics; 0 means one per core.
+        // Threads for the view's physics and drawing; 0 means one per core.
         std::int32_t threads = 0;
     };
 

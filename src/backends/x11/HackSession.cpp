@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "ViewHost.h"
+#include "WorkerPool.h"
 
 namespace pelmora {
 
@@ -28,6 +29,11 @@ HackSession::HackSession(Display* display, Window window, const XWindowAttribute
         overlay_.emplace(view_.animationTimeInterval());
         overlay_->reportTo(stderr);
     }
+}
+
+void HackSession::setThreads(std::int32_t threads) {
+    view_.setPhysicsThreads(threads);
+    canvas_.setBands(threads > 0 ? threads : WorkerPool::hardwareThreads());
 }
 
 int HackSession::run(SignalWatch& signals) {
@@ -104,6 +110,7 @@ void HackSession::drawFrame(Clock::time_point now) {
     cairo_t* cr = buffer_.beginFrame();
     canvas_.target(cr, static_cast<double>(size_.height));
     view_.animateOneFrame();
+    canvas_.finishFrame();
     if (overlay_) {
         overlay_->draw(cr, static_cast<double>(size_.width), static_cast<double>(size_.height));
     }

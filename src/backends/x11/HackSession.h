@@ -28,7 +28,9 @@ public:
     // is destroyed; both end the run normally. Returns the exit status.
     int run(SignalWatch& signals);
 
-    void setPhysicsThreads(std::int32_t threads) { view_.setPhysicsThreads(threads); }
+    // Threads for the physics and, for frames drawn here, the drawing's
+    // bands; 0 means one per core.
+    void setThreads(std::int32_t threads);
 
 private:
     struct Size {

@@ -55,7 +55,7 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
         return EXIT_FAILURE;
     }
     HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
-    session.setPhysicsThreads(threads_);
+    session.setThreads(threads_);
     return session.run(signals);
 }
 

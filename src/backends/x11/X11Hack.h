@@ -21,8 +21,9 @@ public:
     // the window cannot be used.
     int run(std::optional<std::uint64_t> windowId);
 
-    // Threads for the view's physics; 0 (the default) means one per core.
-    void setPhysicsThreads(std::int32_t threads) { threads_ = threads; }
+    // Threads for the view's physics and drawing; 0 (the default) means one
+    // per core.
+    void setThreads(std::int32_t threads) { threads_ = threads; }
 
 private:
     SettingsStores& stores_;
