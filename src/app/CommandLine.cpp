@@ -294,7 +294,7 @@ std::string CommandLine::helpText() {
         "                     or a .mp4, .webm or .gif file encoded with ffmpeg\n"
         "Every mode:\n"
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
-        "  --threads N        threads for the physics (default: one per core; 1 keeps it on one)\n"
+        "  --threads N        threads for the physics and drawing (default: one per core; 1: one)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
         "\n"
         "Settings (KEY, default), kept in $XDG_CONFIG_HOME/pelmora/NAME.conf:\n";
