@@ -40,6 +40,12 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
     gtk_widget_set_vexpand(area_, TRUE);
     g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
     g_signal_connect(area_, "size-allocate", G_CALLBACK(onSizeAllocate), this);
+    g_signal_connect(area_, "realize", G_CALLBACK(onRealize), nullptr);
+    // Each frame covers the whole area, so GTK's own off-screen copy of it
+    // only costs the server a second full-screen copy per frame.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_widget_set_double_buffered(area_, FALSE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
 }
 
@@ -135,6 +141,11 @@ void ViewArea::stepFrame() {
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());
     }
+}
+
+void ViewArea::onRealize(GtkWidget* widget, gpointer) {
+    // Only a native window draws without GTK's buffer.
+    gdk_window_ensure_native(gtk_widget_get_window(widget));
 }
 
 gboolean ViewArea::onDraw(GtkWidget*, cairo_t* cr, gpointer self) {

@@ -48,6 +48,7 @@ public:
 private:
     static gboolean onTick(GtkWidget* widget, GdkFrameClock* clock, gpointer self);
     static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+    static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
 
     void resize(int width, int height);
