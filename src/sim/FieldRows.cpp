@@ -25,12 +25,9 @@ using WideVec = hn::Vec<Wide>;
 using WideMask = hn::Mask<Wide>;
 
 // first + second, where a NaN in `first` is the result even when `second` is
-// a NaN too. When both operands of an addition are NaN the hardware hands
-// back one of them, and which one depends on the operand order the compiler
-// happened to pick for a commutative operation; the scalar loop's compiled
-// code keeps its first operand (the running sum, or dx * dx), so the lanes
-// say so explicitly instead of leaving it to the compiler. `first` is always
-// the result of arithmetic here, hence already a quiet NaN.
+// a NaN too: the lanes' version of addFirstNaN (FirstNaN.h), which the scalar
+// loops use, so that no compiler's choice of operand order decides a NaN's
+// sign. `first` is always the result of arithmetic here, hence a quiet NaN.
 WideVec addKeepingFirstNaN(WideVec first, WideVec second) {
     return hn::IfThenElse(hn::IsNaN(first), first, hn::Add(first, second));
 }

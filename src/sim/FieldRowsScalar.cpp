@@ -1,4 +1,5 @@
 #include "FieldRows.h"
+#include "FirstNaN.h"
 
 namespace pelmora {
 
@@ -17,7 +18,7 @@ void computeFieldRowsScalar(const FieldRowsInput& input, std::int32_t begin, std
             const float dy = yi - input.snapY[j];
             const double dxWide = dx;
             const double dyWide = dy;
-            const auto s = static_cast<float>(dxWide * dxWide + dyWide * dyWide);
+            const auto s = static_cast<float>(addFirstNaN(dxWide * dxWide, dyWide * dyWide));
             if (s == 0.0F) {
                 continue;
             }
@@ -26,8 +27,8 @@ void computeFieldRowsScalar(const FieldRowsInput& input, std::int32_t begin, std
                 contacts.push_back(Contact{i, j});
             }
             const auto chargeJ = static_cast<double>(input.charge[j]);
-            sumX = static_cast<float>(static_cast<double>(sumX) + (chargeJ * dxWide) / sWide);
-            sumY = static_cast<float>(static_cast<double>(sumY) + (chargeJ * dyWide) / sWide);
+            sumX = static_cast<float>(addFirstNaN(sumX, (chargeJ * dxWide) / sWide));
+            sumY = static_cast<float>(addFirstNaN(sumY, (chargeJ * dyWide) / sWide));
         }
         fieldX[i] = sumX;
         fieldY[i] = sumY;

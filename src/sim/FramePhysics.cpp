@@ -1,5 +1,7 @@
 #include "FramePhysics.h"
 
+#include "FirstNaN.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -86,7 +88,7 @@ void FramePhysics::stepReference(std::vector<Vekthing>& things, const PhysicsSet
             const float dy = yi - snapY_[jj];
             const double dxWide = dx;
             const double dyWide = dy;
-            const auto s = static_cast<float>(dxWide * dxWide + dyWide * dyWide);
+            const auto s = static_cast<float>(addFirstNaN(dxWide * dxWide, dyWide * dyWide));
             // Two spheres on one point (or so close that s rounds to 0): the
             // pair contributes nothing, neither push nor field term.
             if (s == 0.0F) {
@@ -99,23 +101,23 @@ void FramePhysics::stepReference(std::vector<Vekthing>& things, const PhysicsSet
             if (settings.bouncingEnabled && s < contactDistanceSquared) {
                 Vekthing& other = things[jj];
                 const double force = settings.bounceForce;
-                const auto newPx = static_cast<float>(static_cast<double>(other.px()) - (force * dxWide) / sWide);
-                const auto newPy = static_cast<float>(static_cast<double>(other.py()) - (force * dyWide) / sWide);
+                const auto newPx = static_cast<float>(static_cast<double>(other.px()) - multiplyFirstNaN(force, dxWide) / sWide);
+                const auto newPy = static_cast<float>(static_cast<double>(other.py()) - multiplyFirstNaN(force, dyWide) / sWide);
                 other.set(other.x(), other.y(), newPx, newPy);
             }
 
             // Field term: q_j as single, widened; product, quotient, sum in
             // double; the sum rounded to single as it is stored.
             const auto chargeJ = static_cast<double>(static_cast<float>(things[jj].electricCharge()));
-            sumX = static_cast<float>(static_cast<double>(sumX) + (chargeJ * dxWide) / sWide);
-            sumY = static_cast<float>(static_cast<double>(sumY) + (chargeJ * dyWide) / sWide);
+            sumX = static_cast<float>(addFirstNaN(sumX, (chargeJ * dxWide) / sWide));
+            sumY = static_cast<float>(addFirstNaN(sumY, (chargeJ * dyWide) / sWide));
         }
         fieldX_[ii] = sumX;
         fieldY_[ii] = sumY;
 
         // Force: (q_i * strength) * field, every step in single precision.
         const float chargeStrength = static_cast<float>(chargeI) * settings.electricFieldStrength;
-        self.giveForce(chargeStrength * sumX, chargeStrength * sumY);
+        self.giveForce(multiplyFirstNaN(chargeStrength, sumX), multiplyFirstNaN(chargeStrength, sumY));
 
         self.animateOneFrame(bounds, speedScale);
     }
@@ -213,17 +215,17 @@ void FramePhysics::applyTurns(std::vector<Vekthing>& things, std::int32_t n, std
             const float dy = snapY_[ii] - snapY_[jj];
             const double dxWide = dx;
             const double dyWide = dy;
-            const double sWide = static_cast<float>(dxWide * dxWide + dyWide * dyWide);
+            const double sWide = static_cast<float>(addFirstNaN(dxWide * dxWide, dyWide * dyWide));
             Vekthing& other = things[jj];
             const double force = settings.bounceForce;
-            const auto newPx = static_cast<float>(static_cast<double>(other.px()) - (force * dxWide) / sWide);
-            const auto newPy = static_cast<float>(static_cast<double>(other.py()) - (force * dyWide) / sWide);
+            const auto newPx = static_cast<float>(static_cast<double>(other.px()) - multiplyFirstNaN(force, dxWide) / sWide);
+            const auto newPy = static_cast<float>(static_cast<double>(other.py()) - multiplyFirstNaN(force, dyWide) / sWide);
             other.set(other.x(), other.y(), newPx, newPy);
         }
 
         Vekthing& self = things[ii];
         const float chargeStrength = static_cast<float>(self.electricCharge()) * settings.electricFieldStrength;
-        self.giveForce(chargeStrength * fieldX_[ii], chargeStrength * fieldY_[ii]);
+        self.giveForce(multiplyFirstNaN(chargeStrength, fieldX_[ii]), multiplyFirstNaN(chargeStrength, fieldY_[ii]));
         self.animateOneFrame(bounds, speedScale);
     }
 }
