@@ -1,5 +1,6 @@
-// The frame physics step at 40, 400 and 2,000 spheres, with
-// contact repulsion off and on. Reports the time per frame (the benchmark's
+// The frame physics step at 40, 400, 2,000 and 5,000 spheres, with
+// contact repulsion off and on: the vector-and-threads step on 1 and 2
+// threads beside the straightforward loop. Reports the time per frame (the benchmark's
 // own time per iteration) and, through counters, the time per pair
 // evaluation and the pair evaluations per second. A frame evaluates every
 // ordered pair: N * (N - 1) pairs.
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "FieldRows.h"
 #include "FramePhysics.h"
 #include "Vekthing.h"
 
@@ -20,7 +22,9 @@ using pelmora::PhysicsSettings;
 using pelmora::Rect;
 using pelmora::Vekthing;
 
-void BM_FramePhysicsStep(benchmark::State& state) {
+enum class Path { Fast, Reference };
+
+void runPhysics(benchmark::State& state, Path path) {
     const auto count = static_cast<std::int32_t>(state.range(0));
     const Rect bounds{0.0, 0.0, 1280.0, 1024.0};
     std::srand(1);
@@ -31,14 +35,19 @@ void BM_FramePhysicsStep(benchmark::State& state) {
     }
     PhysicsSettings settings;  // the default settings
     settings.bouncingEnabled = state.range(1) != 0;
-    FramePhysics physics;
+    FramePhysics physics(path == Path::Fast ? static_cast<std::int32_t>(state.range(2)) : 1);
+    state.SetLabel(path == Path::Fast ? pelmora::fieldRowsTarget() : "reference");
 
     for (auto _ : state) {
         // A frame as the view runs it, less the drawing.
         physics.prepare(count);
         const float contact = FramePhysics::contactDistanceSquared(settings.sphereRadii);
         const float scale = FramePhysics::speedScale(settings.speedDivisor);
-        physics.step(things, settings, bounds, contact, scale);
+        if (path == Path::Fast) {
+            physics.step(things, settings, bounds, contact, scale);
+        } else {
+            physics.stepReference(things, settings, bounds, contact, scale);
+        }
         benchmark::DoNotOptimize(physics.fieldX().data());
         benchmark::ClobberMemory();
     }
@@ -50,10 +59,19 @@ void BM_FramePhysicsStep(benchmark::State& state) {
     state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+void BM_FramePhysicsStep(benchmark::State& state) { runPhysics(state, Path::Fast); }
+void BM_FramePhysicsReference(benchmark::State& state) { runPhysics(state, Path::Reference); }
+
+BENCHMARK(BM_FramePhysicsReference)
+    ->ArgsProduct({{40, 400, 2000, 5000}, {0, 1}, {1}})
+    ->ArgNames({"spheres", "bouncing", "threads"})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK(BM_FramePhysicsStep)
-    ->ArgsProduct({{40, 400, 2000}, {0, 1}})
-    ->ArgNames({"spheres", "bouncing"})
-    ->Unit(benchmark::kMicrosecond);
+    ->ArgsProduct({{40, 400, 2000, 5000}, {0, 1}, {1, 2}})
+    ->ArgNames({"spheres", "bouncing", "threads"})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 }  // namespace
 

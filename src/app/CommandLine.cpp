@@ -31,18 +31,19 @@ bool isIgnoredHackFlag(const std::string& name) {
            name == "sync";
 }
 bool isIgnoredHackValue(const std::string& name) { return name == "visual" || name == "geometry"; }
+constexpr std::int32_t kMostThreads = 256;
 
 // Which options each mode accepts; checked after the whole line is read so
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "delay", "display", "window",
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "threads", "delay", "display", "window",
                                "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "delay", "display", "verbose",
+        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "display", "verbose",
                              "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "delay"}},
-        {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name"}},
-        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "rate", "force"}},
+        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay"}},
+        {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
+        {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads", "rate", "force"}},
     };
     return table;
 }
@@ -63,7 +64,7 @@ const char* modeName(ProgramMode mode) {
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "layer" || name == "frames" || name == "size" ||
            name == "seed" || name == "output" || name == "rate" || name == "delay" || name == "display" ||
-           isIgnoredHackValue(name);
+           name == "threads" || isIgnoredHackValue(name);
 }
 
 template <typename Integer>
@@ -203,6 +204,12 @@ private:
             o.frames = frames.value_or(0);
         } else if (name == "size") {
             takeSize(value);
+        } else if (name == "threads") {
+            const auto threads = wholeNumber<std::int32_t>(value);
+            if (!threads || *threads < 1 || *threads > kMostThreads) {
+                fail("--threads " + quoteForMessage(value) + " is not a thread count from 1 to 256");
+            }
+            o.threads = threads.value_or(0);
         } else if (name == "seed") {
             const auto seed = wholeNumber<unsigned>(value);
             if (!seed) {
@@ -356,6 +363,7 @@ std::string CommandLine::helpText() {
         "  --rate FPS, --force  see pelmora record --help\n"
         "Every mode:\n"
         "  --module-name NAME keep the settings under NAME (default pelmora)\n"
+        "  --threads N        threads for the physics and drawing (default: one per core; 1: one)\n"
         "  -KEY VALUE         override a setting for this run only; nothing is saved\n"
         "\n"
         "Settings, in the order of the Options dialog, kept in\n"

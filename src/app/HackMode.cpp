@@ -80,6 +80,7 @@ int runHackMode(const ProgramOptions& given) {
         hack.setFrameInterval(frameIntervalSeconds(*options.delayMicroseconds));
     }
     hack.setVerbose(options.verbose);
+    hack.setThreads(options.threads);
     return hack.run(target.windowId);
 }
 

@@ -53,7 +53,7 @@ std::string LayerMode::helpText() {
 int LayerMode::run(const ProgramOptions& options) {
     auto stores = makeSettingsStores(options);
     LayerDesktop::Options desktopOptions{options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps,
-                                         std::nullopt};
+                                         std::nullopt, options.threads};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

@@ -19,6 +19,8 @@ struct ProgramOptions {
     // The mode whose help --help asked for.
     ProgramMode helpFor = ProgramMode::Window;
     std::string moduleName = "pelmora";
+    // Threads a frame's physics may use; 0 means one per core.
+    std::int32_t threads = 0;
     // -key value pairs that override the stored settings for this run only.
     SettingsDefaults domain;
 

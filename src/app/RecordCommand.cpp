@@ -18,6 +18,7 @@
 #include "ProgressBar.h"
 #include "RecordFormat.h"
 #include "Truncation.h"
+#include "WorkerPool.h"
 
 namespace pelmora {
 
@@ -93,12 +94,13 @@ struct FramesMade {
 
 // Renders and hands over frames until all are made, the sink fails or a
 // signal asks to stop.
-FramesMade makeFrames(PelmoraView& view, cairo_surface_t* surface, FrameSink& sink, InterruptWatch& interrupts,
-                      std::int32_t total) {
+FramesMade makeFrames(PelmoraView& view, CairoCanvas& canvas, cairo_surface_t* surface, FrameSink& sink,
+                      InterruptWatch& interrupts, std::int32_t total) {
     ProgressBar progress(stderr, total, ::isatty(STDERR_FILENO) != 0);
     FramesMade made;
     while (made.written < total && made.good && interrupts.caught() == 0) {
         view.animateOneFrame();
+        canvas.finishFrame();
         cairo_surface_flush(surface);
         made.good = sink.write(surface, made.written + 1);
         made.written += made.good ? 1 : 0;
@@ -159,10 +161,12 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     }
     std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
     CairoCanvas canvas;
+    canvas.setBands(options.threads > 0 ? options.threads : WorkerPool::hardwareThreads());
     canvas.target(cr.get(), options.height);
     NoSheetHost sheetHost;
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
+    view.setPhysicsThreads(options.threads);
 
     const std::int32_t viewRate = truncateToInt32(1.0 / view.animationTimeInterval() + 0.5);
     std::unique_ptr<FrameSink> sink =
@@ -176,7 +180,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
         std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed,
                      sink->destination().c_str());
     }
-    const FramesMade made = makeFrames(view, surface.get(), *sink, interrupts, options.frames);
+    const FramesMade made = makeFrames(view, canvas, surface.get(), *sink, interrupts, options.frames);
     return finishRecording(*sink, format, interrupts, made, options.frames);
 }
 
@@ -193,6 +197,7 @@ std::string recordHelpText() {
            "  --rate FPS         frames per second of a video (default 60; 50 for a GIF,\n"
            "                     whose rate must divide 100 and be at most 50)\n"
            "  --force            replace the frames an earlier recording left in the folder\n"
+           "  --threads N        threads for the physics and the drawing (default: one per core)\n"
            "  --module-name NAME read the settings kept under NAME (default pelmora)\n"
            "  -KEY VALUE         override a setting for this recording; see pelmora --help\n"
            "\n"

@@ -27,6 +27,7 @@ int runTrace(const ProgramOptions& options, SettingsStores& stores, std::FILE* o
     NoSheetHost sheetHost;
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
+    view.setPhysicsThreads(options.threads);
     TraceWriter writer;
     bool written = writeLine(out, writer.line(0, view, nullptr));
     for (std::int32_t frame = 1; frame <= options.frames && written; ++frame) {

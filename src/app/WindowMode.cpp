@@ -21,7 +21,7 @@ int runWindowMode(const ProgramOptions& options) {
     }
     auto stores = makeSettingsStores(options);
     GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
-                                       std::nullopt};
+                                       std::nullopt, options.threads};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

@@ -56,6 +56,8 @@ public:
     bool isPreview() const { return isPreview_; }
     double animationTimeInterval() const { return animationTimeInterval_; }
     void setAnimationTimeInterval(double interval) { animationTimeInterval_ = interval; }
+    // The most threads a frame's physics may use (0: one per core).
+    void setPhysicsThreads(std::int32_t threads) { physics_.setThreads(threads); }
 
     // SheetOwner: what loading "controlPanel" connects.
     bool connectWindow(std::string_view outlet, std::unique_ptr<SheetWindow> window) override;

@@ -151,6 +151,19 @@ TEST(CommandLine, BadSizesAndCountsAreNamed) {
     EXPECT_NE(errorOf({"--root", "-chargeRange", "4294967298"}).find("-chargeRange"), std::string::npos);
 }
 
+TEST(CommandLine, ThreadsInEveryModeAndBadCountsNamed) {
+    EXPECT_EQ(parse({}).options.threads, 0);  // one per core
+    EXPECT_EQ(parse({"--threads", "1"}).options.threads, 1);
+    EXPECT_EQ(parse({"--root", "--threads=2"}).options.threads, 2);
+    EXPECT_EQ(parse({"trace", "-threads", "3"}).options.threads, 3);
+    EXPECT_EQ(parse({"record", "--threads", "256"}).options.threads, 256);
+    for (const char* count : {"0", "-2", "257", "two", "", "1.5"}) {
+        const std::string error = errorOf({"trace", "--threads", count});
+        EXPECT_NE(error.find("--threads"), std::string::npos) << count;
+        EXPECT_NE(error.find("1 to 256"), std::string::npos) << count;
+    }
+}
+
 TEST(CommandLine, UnknownAndMisplacedOptions) {
     EXPECT_EQ(errorOf({"--bogus"}), "unknown option \"--bogus\"");
     EXPECT_EQ(errorOf({"-numberofthings", "3"}), "unknown option \"-numberofthings\"");

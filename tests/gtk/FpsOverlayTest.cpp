@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "FpsOverlay.h"
 
@@ -45,6 +47,41 @@ TEST(FpsOverlayTest, AUselessIntervalGivesAFiniteLoad) {
         feed(overlay, Clock::time_point{} + 1s, 70, 16ms, 1ms);
         EXPECT_TRUE(std::isfinite(overlay.load())) << interval;
     }
+}
+
+std::string readAll(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+        text += buffer;
+    }
+    return text;
+}
+
+TEST(FpsOverlayTest, WritesTheRateAndLoadEveryFiveSecondsWhenAsked) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    FpsOverlay overlay(0.02);
+    overlay.reportTo(log);
+    // 250 frames at 50 frames per second: the 5 s are not over before the next starts.
+    const Clock::time_point now = feed(overlay, Clock::time_point{} + 1s, 250, 20ms, 5ms);
+    EXPECT_EQ(readAll(log), "");
+    // The next frame starts the line; then 5 s at 25 frames per second, each
+    // overrunning its interval, and the frame after them the next line.
+    feed(overlay, now, 1, 40ms, 30ms);
+    EXPECT_EQ(readAll(log), "pelmora: 50.0 fps, load 25.0%\n");
+    std::fseek(log, 0, SEEK_END);
+    feed(overlay, now + 40ms, 125, 40ms, 30ms);
+    EXPECT_EQ(readAll(log), "pelmora: 50.0 fps, load 25.0%\npelmora: 25.0 fps, load 150.0%\n");
+    std::fclose(log);
+}
+
+TEST(FpsOverlayTest, WritesNothingUnlessAsked) {
+    FpsOverlay overlay(0.02);
+    overlay.reportTo(nullptr);
+    feed(overlay, Clock::time_point{} + 1s, 600, 20ms, 5ms);  // 12 s, and no stream to write to
+    EXPECT_GT(overlay.framesPerSecond(), 0.0);
 }
 
 TEST(FpsOverlayTest, DrawsTheReadOutInTheLowerLeftCorner) {

@@ -202,6 +202,25 @@ TEST_F(HackWindowTest, DelayPacesTheFrames) {
     }
 }
 
+// Hundreds of spheres are drawn in the hack's memory and handed over through
+// shared memory; the window shows the view as before, and --fps writes the
+// rate and load to standard error every 5 seconds.
+TEST_F(HackWindowTest, ManySpheresAndTheFrameRateOnStandardError) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"-fps", "--window-id", hexId(window.id()), "-numberOfThings", "300", "-sphereRadii", "3"});
+    EXPECT_TRUE(waitForPicture(window, showsTheView, 10s));
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    std::string errors;
+    while (std::chrono::steady_clock::now() < deadline && errors.find("%\n") == std::string::npos) {
+        std::this_thread::sleep_for(100ms);
+        errors = hack->standardError();
+    }
+    EXPECT_NE(errors.find("pelmora: "), std::string::npos) << errors;
+    EXPECT_NE(errors.find(" fps, load "), std::string::npos) << errors;
+    EXPECT_TRUE(hack->running());
+}
+
 TEST_F(HackWindowTest, AResizeMovesTheWalls) {
     // At speed 0 the spheres only move when a wall pushes them, so after a
     // spell at 120x90 they all sit in that corner of the window grown back.

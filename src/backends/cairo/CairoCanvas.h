@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <string>
 
 #include "Canvas.h"
@@ -14,7 +15,11 @@ namespace pelmora {
 // lower-left corner at the given point, laid out with Pango.
 class CairoCanvas : public Canvas {
 public:
-    CairoCanvas();
+    // Own: text is laid out with a font map of this canvas's own rather than
+    // the calling thread's, so the canvas may draw on another thread.
+    enum class FontMap { Shared, Own };
+
+    explicit CairoCanvas(FontMap fontMap = FontMap::Shared);
     ~CairoCanvas() override;
     CairoCanvas(const CairoCanvas&) = delete;
     CairoCanvas& operator=(const CairoCanvas&) = delete;
@@ -30,6 +35,17 @@ public:
     void fillOval(const Rect& rect) override;
     void strokeOval(const Rect& rect) override;
     void drawText(const std::string& text, Point at, const TextAttributes& attributes) override;
+
+    // Discs and labels drawn once into small cached images and placed at
+    // whole device pixels (on by default), or each drawn anew.
+    void setSpriteCaching(bool on);
+
+    // With more than one band, frames on an image surface are recorded and
+    // drawn by finishFrame() in that many horizontal bands at once, each on
+    // a thread of its own. The host then calls finishFrame() after the view's
+    // frame step, before drawing anything else on the context.
+    void setBands(std::int32_t bands);
+    void finishFrame();
 
 private:
     struct Impl;

@@ -8,6 +8,7 @@ namespace {
 // Long enough to smooth out scheduler jitter, short enough to follow a change
 // of load while the user watches.
 constexpr auto kAveragingWindow = std::chrono::milliseconds(1000);
+constexpr auto kReportWindow = std::chrono::seconds(5);
 constexpr double kFontSize = 14.0;
 constexpr double kMargin = 6.0;
 constexpr double kPadding = 4.0;
@@ -20,6 +21,21 @@ FpsOverlay::FpsOverlay(double intervalSeconds)
 void FpsOverlay::frameStarted(Clock::time_point now) {
     if (windowStart_ == Clock::time_point{}) {
         windowStart_ = now;
+        reportStart_ = now;
+    }
+    // Reported as a frame starts: the frames since the last report, from
+    // start to start, so a steady 50 frames a second reads 50.0.
+    if (now - reportStart_ >= kReportWindow && framesInReport_ > 0) {
+        if (report_ != nullptr) {
+            const double seconds = std::chrono::duration<double>(now - reportStart_).count();
+            const double busySeconds = std::chrono::duration<double>(reportBusy_).count();
+            std::fprintf(report_, "pelmora: %.1f fps, load %.1f%%\n", framesInReport_ / seconds,
+                         100.0 * busySeconds / (framesInReport_ * interval_));
+            std::fflush(report_);
+        }
+        reportStart_ = now;
+        reportBusy_ = Clock::duration::zero();
+        framesInReport_ = 0;
     }
     frameStart_ = now;
 }
@@ -27,8 +43,11 @@ void FpsOverlay::frameStarted(Clock::time_point now) {
 void FpsOverlay::frameFinished(Clock::time_point now) {
     if (now > frameStart_) {
         busy_ += now - frameStart_;
+        reportBusy_ += now - frameStart_;
     }
     ++framesInWindow_;
+    ++framesInReport_;
+
     const auto elapsed = now - windowStart_;
     if (elapsed < kAveragingWindow) {
         return;

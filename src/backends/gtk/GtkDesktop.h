@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ public:
         bool fps = false;
         // Seconds between frames; empty: the view's own interval.
         std::optional<double> frameInterval;
+        std::int32_t threads = 0;
     };
 
     // Opens the default display; false when there is none to open.

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,8 @@ public:
         bool showFps = false;
         // Seconds between frames; empty: the view's own interval.
         std::optional<double> frameInterval;
+        // Threads for the view's physics and drawing; 0 means one per core.
+        std::int32_t threads = 0;
     };
 
     ViewArea(SettingsStores& stores, Options options);
@@ -47,6 +50,7 @@ public:
 private:
     static gboolean onTick(GtkWidget* widget, GdkFrameClock* clock, gpointer self);
     static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+    static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
 
     void resize(int width, int height);

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ public:
         bool fps = false;
         // Seconds between frames; empty: the view's own interval.
         std::optional<double> frameInterval;
+        // Threads for each view's physics and drawing; 0 means one per core.
+        std::int32_t threads = 0;
     };
 
     enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };

@@ -25,9 +25,20 @@ void BackBuffer::resize(int width, int height) {
     create();
 }
 
-cairo_t* BackBuffer::beginFrame() { return cairo_create(surface_); }
+cairo_t* BackBuffer::beginFrame() {
+    if (clientSide_ && !shm_ && !shmRefused_) {
+        shm_ = ShmImage::create(display_, visual_, static_cast<int>(depth_), width_, height_);
+        shmRefused_ = !shm_;
+    }
+    drawingShm_ = clientSide_ && shm_;
+    return cairo_create(drawingShm_ ? shm_->surface() : surface_);
+}
 
 void BackBuffer::present(Window window) {
+    if (drawingShm_) {
+        shm_->present(window, gc_);
+        return;
+    }
     cairo_surface_flush(surface_);
     XCopyArea(display_, pixmap_, window, gc_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0,
               0);
@@ -45,6 +56,7 @@ void BackBuffer::create() {
 }
 
 void BackBuffer::release() {
+    shm_.reset();
     if (surface_ != nullptr) {
         cairo_surface_finish(surface_);
         cairo_surface_destroy(surface_);

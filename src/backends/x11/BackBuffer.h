@@ -3,6 +3,10 @@
 #include <X11/Xlib.h>
 #include <cairo.h>
 
+#include <memory>
+
+#include "ShmImage.h"
+
 namespace pelmora {
 
 // An off-screen pixmap the frame is drawn into before one XCopyArea puts it
@@ -23,9 +27,14 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // A new Cairo context on the pixmap, to be destroyed when the frame is drawn.
+    // Whether the frames that follow are drawn in the hack's own memory and
+    // handed over through shared memory, rather than drawn by the server on
+    // the pixmap. Where shared memory cannot be used the pixmap stays.
+    void setClientSide(bool clientSide) { clientSide_ = clientSide; }
+
+    // A new Cairo context on the frame, to be destroyed when the frame is drawn.
     cairo_t* beginFrame();
-    // Finishes Cairo's drawing and copies the pixmap onto `window`.
+    // Finishes Cairo's drawing and puts the frame onto `window`.
     void present(Window window);
 
 private:
@@ -41,6 +50,10 @@ private:
     Pixmap pixmap_ = None;
     GC gc_ = nullptr;
     cairo_surface_t* surface_ = nullptr;
+    bool clientSide_ = false;
+    bool shmRefused_ = false;
+    bool drawingShm_ = false;
+    std::unique_ptr<ShmImage> shm_;
 };
 
 }  // namespace pelmora

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
     // Draws a frame whenever one is due until a signal arrives or the window
     // is destroyed; both end the run normally. Returns the exit status.
     int run(SignalWatch& signals);
+
+    // Threads for the physics and, for frames drawn here, the drawing's
+    // bands; 0 means one per core.
+    void setThreads(std::int32_t threads);
 
 private:
     struct Size {

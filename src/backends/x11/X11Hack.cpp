@@ -67,6 +67,7 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
         session.setFrameInterval(*frameInterval_);
     }
     session.setVerbose(verbose_);
+    session.setThreads(threads_);
     signals.emplace();
     if (signals->fd() < 0) {
         std::fputs("pelmora: cannot watch for signals\n", stderr);

@@ -26,12 +26,17 @@ public:
     // the window cannot be used.
     int run(std::optional<std::uint64_t> windowId);
 
+    // Threads for the view's physics and drawing; 0 (the default) means one
+    // per core.
+    void setThreads(std::int32_t threads) { threads_ = threads; }
+
 private:
     SettingsStores& stores_;
     std::string moduleName_;
     bool showFps_;
     std::optional<double> frameInterval_;
     bool verbose_ = false;
+    std::int32_t threads_ = 0;
 };
 
 }  // namespace pelmora

@@ -1,0 +1,78 @@
+#include "WorkerPool.h"
+
+#include <algorithm>
+
+namespace pelmora {
+
+WorkerPool::WorkerPool(std::int32_t threads) : threads_(std::max<std::int32_t>(threads, 1)) {}
+
+WorkerPool::~WorkerPool() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+std::int32_t WorkerPool::hardwareThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<std::int32_t>(std::min<unsigned>(cores, 1024U));
+}
+
+void WorkerPool::start() {
+    workers_.reserve(static_cast<std::size_t>(threads_ - 1));
+    for (std::int32_t part = 1; part < threads_; ++part) {
+        workers_.emplace_back([this, part] { work(part); });
+    }
+}
+
+void WorkerPool::run(Task task, void* context, std::int32_t parts) {
+    parts = std::min(parts, threads_);
+    if (parts <= 1) {
+        task(context, 0);
+        return;
+    }
+    if (workers_.empty()) {
+        start();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        task_ = task;
+        context_ = context;
+        parts_ = parts;
+        pending_ = parts - 1;
+        ++job_;
+    }
+    wake_.notify_all();
+    task(context, 0);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return pending_ == 0; });
+}
+
+void WorkerPool::work(std::int32_t part) {
+    std::uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this, seen] { return stopping_ || job_ != seen; });
+        if (stopping_) {
+            return;
+        }
+        seen = job_;
+        if (part >= parts_) {
+            continue;
+        }
+        const Task task = task_;
+        void* const context = context_;
+        lock.unlock();
+        task(context, part);
+        lock.lock();
+        if (--pending_ == 0) {
+            done_.notify_one();
+        }
+    }
+}
+
+}  // namespace pelmora

@@ -1,0 +1,131 @@
+// Discs and labels placed from cached sprites, and frames drawn in bands on
+// several threads, must give the picture that drawing each operation anew on
+// one thread gives: whole frames of a crowded view rendered both ways may
+// differ by at most 2 in any channel of any pixel.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "CairoCanvas.h"
+#include "MemoryStores.h"
+#include "NoSheetHost.h"
+#include "PelmoraView.h"
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace pelmora {
+namespace {
+
+struct Look {
+    bool fill;
+    float radius;  // above 8 with filled discs: black labels on the disc; else white labels
+    double deviceScale;
+    std::int64_t count;
+};
+
+struct Frames {
+    std::vector<unsigned char> pixels;
+    int stride = 0;
+};
+
+// Renders `frames` frames of a view with the look on a fresh image surface
+// and keeps the last frame's pixels.
+Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1) {
+    constexpr int kWidth = 420;
+    constexpr int kHeight = 300;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(kWidth * look.deviceScale),
+                                                          static_cast<int>(kHeight * look.deviceScale));
+    cairo_surface_set_device_scale(surface, look.deviceScale, look.deviceScale);
+    cairo_t* cr = cairo_create(surface);
+    CairoCanvas canvas;
+    canvas.setSpriteCaching(sprites);
+    canvas.setBands(bands);
+    canvas.target(cr, kHeight);
+    NoSheetHost sheets;
+    testing::MemoryStores stores;
+    auto& saved = stores.module("look").saved;
+    saved["numberOfThings"] = look.count;
+    saved["labelsEnabled"] = true;
+    saved["showLocalFields"] = true;
+    saved["fillSpheres"] = look.fill;
+    saved["sphereRadii"] = look.radius;
+    saved["chargeRange"] = std::int64_t{3};
+    std::srand(12);
+    PelmoraView view(Rect{0.0, 0.0, kWidth, kHeight}, false, ViewHost{stores, "look", canvas, sheets});
+    for (int frame = 0; frame < frames; ++frame) {
+        canvas.target(cr, kHeight);
+        view.animateOneFrame();
+        canvas.finishFrame();
+    }
+    cairo_surface_flush(surface);
+    Frames out;
+    out.stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    out.pixels.assign(data, data + static_cast<std::size_t>(out.stride) * cairo_image_surface_get_height(surface));
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return out;
+}
+
+int largestDifference(const Frames& a, const Frames& b) {
+    int largest = 0;
+    for (std::size_t k = 0; k < a.pixels.size(); ++k) {
+        const int d = std::abs(static_cast<int>(a.pixels[k]) - static_cast<int>(b.pixels[k]));
+        largest = std::max(largest, d);
+    }
+    return largest;
+}
+
+// Counts the bytes that differ at all, to show the comparison sees something.
+int bytesThatDiffer(const Frames& a, const Frames& b) {
+    int count = 0;
+    for (std::size_t k = 0; k < a.pixels.size(); ++k) {
+        count += a.pixels[k] != b.pixels[k] ? 1 : 0;
+    }
+    return count;
+}
+
+class CairoSprites : public ::testing::TestWithParam<Look> {};
+
+TEST_P(CairoSprites, PlaceDiscsAndLabelsWithinTwoLevelsOfDrawingThemAnew) {
+    const Look look = GetParam();
+    for (const int frames : {1, 25}) {
+        const Frames direct = render(look, false, frames);
+        const Frames cached = render(look, true, frames);
+        ASSERT_EQ(direct.pixels.size(), cached.pixels.size());
+        EXPECT_LE(largestDifference(direct, cached), 2) << "after " << frames << " frames, "
+                                                        << bytesThatDiffer(direct, cached) << " bytes differ";
+        // Three bands: edges that cut through discs, labels and lines.
+        const Frames banded = render(look, true, frames, 3);
+        EXPECT_LE(largestDifference(direct, banded), 2) << "in bands after " << frames << " frames, "
+                                                        << bytesThatDiffer(direct, banded) << " bytes differ";
+        EXPECT_GT(largestDifference(render(look, true, frames + 1, 3), banded), 100);  // the frames move
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FilledOutlinedAndHiDpi, CairoSprites,
+    ::testing::Values(Look{true, 10.0F, 1.0, 300}, Look{true, 6.5F, 1.0, 300}, Look{false, 10.5F, 1.0, 300},
+                      Look{true, 10.0F, 2.0, 200}, Look{false, 7.25F, 2.0, 200}),
+    [](const ::testing::TestParamInfo<Look>& param) {
+        return std::string(param.param.fill ? "Filled" : "Outlined") + "Radius" +
+               std::to_string(static_cast<int>(param.param.radius * 100)) + "Scale" +
+               std::to_string(static_cast<int>(param.param.deviceScale));
+    });
+
+// A sprite that landed a pixel off, or in a wrong colour, shows at once.
+TEST(CairoSpritesGuard, AMisplacedPictureIsFarOffTheDirectOne) {
+    const Look look{true, 10.0F, 1.0, 300};
+    const Frames one = render(look, false, 1);
+    const Frames two = render(look, false, 2);
+    EXPECT_GT(largestDifference(one, two), 100);
+}
+
+}  // namespace
+}  // namespace pelmora
