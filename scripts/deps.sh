@@ -16,7 +16,7 @@ build_packages=(
 test_packages=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
   sway grim wtype foot weston
-  lintian desktop-file-utils appstream
+  lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis zip python3
 )
