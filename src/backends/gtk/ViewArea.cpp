@@ -2,6 +2,8 @@
 
 #include "WorkerPool.h"
 
+#include <gdk/gdkx.h>
+
 #include <chrono>
 
 #include "ControlPanelOutlets.h"
@@ -34,12 +36,16 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
     gtk_widget_set_vexpand(area_, TRUE);
     g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
     g_signal_connect(area_, "size-allocate", G_CALLBACK(onSizeAllocate), this);
-    g_signal_connect(area_, "realize", G_CALLBACK(onRealize), nullptr);
-    // Each frame covers the whole area, so GTK's own off-screen copy of it
-    // only costs the server a second full-screen copy per frame.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_widget_set_double_buffered(area_, FALSE);
-    G_GNUC_END_IGNORE_DEPRECATIONS
+    // Each frame covers the whole area, so on X GTK's own off-screen copy of
+    // it only costs the server a second full-screen copy per frame. Wayland
+    // buffers every surface anyway, and a native child there is a subsurface
+    // that layer surfaces on a scaled output do not show.
+    if (GDK_IS_X11_DISPLAY(gtk_widget_get_display(area_))) {
+        g_signal_connect(area_, "realize", G_CALLBACK(onRealize), nullptr);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_widget_set_double_buffered(area_, FALSE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
     tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
 }
 
@@ -111,7 +117,7 @@ void ViewArea::prepareSurface(int width, int height, int scale) {
     // made for the window is, on X, one the server shares with us (MIT-SHM),
     // so showing the frame does not first copy it into another buffer.
     GdkWindow* window = gtk_widget_get_window(area_);
-    frame_ = window != nullptr
+    frame_ = window != nullptr && GDK_IS_X11_WINDOW(window)
                  ? gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24, pixelWidth, pixelHeight, 1)
                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, pixelWidth, pixelHeight);
     cairo_surface_set_device_scale(frame_, scale, scale);
