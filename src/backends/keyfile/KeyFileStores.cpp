@@ -4,16 +4,10 @@
 
 #include <utility>
 
+#include "ModuleName.h"
 #include "SettingText.h"
 
 namespace pelmora {
-namespace {
-
-// Leaves room within NAME_MAX (255) for ".conf", the temporary file's suffix
-// and a ".bad.NN" copy.
-constexpr std::size_t kLongestModuleName = 200;
-
-}  // namespace
 
 KeyFileStores::KeyFileStores(std::filesystem::path folder, SettingsWarningSink warn)
     : folder_(std::move(folder)), warn_(std::move(warn)) {}
@@ -23,31 +17,14 @@ std::filesystem::path KeyFileStores::defaultFolder() {
 }
 
 bool KeyFileStores::validModuleName(std::string_view name, std::string* message) {
-    const auto reject = [&](const std::string& why) {
-        if (message != nullptr) {
-            *message = "invalid module name " + quoteForMessage(name) + ": " + why;
-        }
-        return false;
-    };
-    if (name.empty()) {
-        return reject("it is empty");
+    std::string why = moduleNameProblem(name, "/\\", "a slash");
+    if (why.empty() && name.front() == '.') {
+        why = "it starts with '.'";
     }
-    if (name.size() > kLongestModuleName) {
-        return reject("it is longer than " + std::to_string(kLongestModuleName) + " bytes");
+    if (!why.empty() && message != nullptr) {
+        *message = invalidModuleNameMessage(name, why);
     }
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\') {
-            return reject("it contains a slash");
-        }
-        if (byte < 0x20 || byte == 0x7f) {
-            return reject("it contains a control character");
-        }
-    }
-    if (name.front() == '.') {
-        return reject("it starts with '.'");
-    }
-    return true;
+    return why.empty();
 }
 
 std::filesystem::path KeyFileStores::fileForModule(std::string_view moduleName) const {
