@@ -127,5 +127,46 @@ TEST(CairoSpritesGuard, AMisplacedPictureIsFarOffTheDirectOne) {
     EXPECT_GT(largestDifference(one, two), 100);
 }
 
+// Renders a frame of the crowded look on a 600 × 300 surface, frees that
+// surface, and renders the next frame on a fresh 420 × 300 one, as a view
+// does when its output narrows; the second frame's pixels.
+Frames renderAcrossANarrowedSurface(std::int32_t bands) {
+    constexpr int kHeight = 300;
+    CairoCanvas canvas;
+    canvas.setBands(bands);
+    NoSheetHost sheets;
+    testing::MemoryStores stores;
+    stores.module("look").saved["numberOfThings"] = std::int64_t{300};
+    std::srand(12);
+    PelmoraView view(Rect{0.0, 0.0, 600, kHeight}, false, ViewHost{stores, "look", canvas, sheets});
+    Frames out;
+    for (const int width : {600, 420}) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, kHeight);
+        cairo_t* cr = cairo_create(surface);
+        canvas.target(cr, kHeight);
+        view.animateOneFrame();
+        canvas.finishFrame();
+        canvas.target(nullptr, 0.0);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        out.stride = cairo_image_surface_get_stride(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        out.pixels.assign(data, data + static_cast<std::size_t>(out.stride) * kHeight);
+        cairo_surface_destroy(surface);
+    }
+    return out;
+}
+
+// The new surface often takes the freed one's address; the bands must still
+// be drawn on the new pixels, not on the old ones.
+TEST(CairoBands, FollowANewSurfaceOfAnotherSize) {
+    const Frames direct = renderAcrossANarrowedSurface(1);
+    const Frames banded = renderAcrossANarrowedSurface(3);
+    ASSERT_EQ(direct.pixels.size(), banded.pixels.size());
+    EXPECT_LE(largestDifference(direct, banded), 2) << bytesThatDiffer(direct, banded) << " bytes differ";
+    const Frames blank{std::vector<unsigned char>(direct.pixels.size()), direct.stride};
+    EXPECT_GT(largestDifference(direct, blank), 100);  // the frame was drawn at all
+}
+
 }  // namespace
 }  // namespace pelmora

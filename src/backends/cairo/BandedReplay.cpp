@@ -77,7 +77,14 @@ struct BandedReplay::Band {
 
 BandedReplay::BandedReplay(std::int32_t bands) : bands_(std::max<std::int32_t>(bands, 1)), pool_(bands_) {}
 
-BandedReplay::~BandedReplay() = default;
+BandedReplay::~BandedReplay() {
+    // The bands draw into the target's pixels, so they go before it.
+    whole_.reset();
+    bandList_.clear();
+    if (target_ != nullptr) {
+        cairo_surface_destroy(target_);
+    }
+}
 
 bool BandedReplay::suits(cairo_t* cr) {
     cairo_surface_t* surface = cairo_get_target(cr);
@@ -114,10 +121,18 @@ void BandedReplay::begin(cairo_t* cr, double height) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     if (cairo_get_target(cr) != target_ || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
-        target_ = cairo_get_target(cr);
+        // The bands are made over the target's pixels; holding the target
+        // keeps those pixels alive and its address from being handed to a
+        // new surface (a resized frame), which would pass for this one and
+        // be drawn through bands over freed memory.
+        cairo_surface_t* previous = target_;
+        target_ = cairo_surface_reference(cairo_get_target(cr));
         matrix_ = m;
         height_ = height;
         makeBands(cr);
+        if (previous != nullptr) {
+            cairo_surface_destroy(previous);
+        }
     }
     recorder_.clear();
 }
