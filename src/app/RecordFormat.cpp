@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "SettingText.h"
+
 namespace pelmora {
 
 namespace {
@@ -40,7 +42,9 @@ RecordFormat RecordFormat::forOutput(const std::string& output, std::string* err
     if (extension == ".gif") {
         return RecordFormat(Kind::Gif);
     }
-    *error = "--output " + output + ": record cannot write " + extension +
+    // Both are quoted: a name may hold anything, a line break included, and
+    // the message stays one line.
+    *error = "--output " + quoteForMessage(output) + ": record cannot write " + quoteForMessage(extension) +
              " files; give a .mp4, .webm or .gif file, or a folder for PNG frames "
              "(a name without an extension, or ending in /)";
     return RecordFormat(Kind::PngFolder);

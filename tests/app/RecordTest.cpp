@@ -213,6 +213,7 @@ TEST(RecordOptions, WhatTheEncoderCannotTakeIsRefusedWithTheReason) {
         const std::string error = recordError({"--output", name});
         EXPECT_NE(error.find(".mp4, .webm or .gif"), std::string::npos) << name << ": " << error;
     }
+    EXPECT_EQ(recordError({"--output", "clip.av\ni"}).find('\n'), std::string::npos);
     EXPECT_NE(recordError({"--output", "precious.mp4", "--size", "1x1"}).find("even width and height"),
               std::string::npos);
     EXPECT_NE(recordError({"--output", "clip.mp4", "--size", "640x361"}).find("try 640x362"), std::string::npos);
