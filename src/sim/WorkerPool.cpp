@@ -47,9 +47,22 @@ void WorkerPool::run(Task task, void* context, std::int32_t parts) {
         ++job_;
     }
     wake_.notify_all();
-    task(context, 0);
+    std::exception_ptr failure;
+    try {
+        task(context, 0);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return pending_ == 0; });
+    if (!failure) {
+        failure = failure_;
+    }
+    failure_ = nullptr;
+    lock.unlock();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 void WorkerPool::work(std::int32_t part) {
@@ -67,8 +80,16 @@ void WorkerPool::work(std::int32_t part) {
         const Task task = task_;
         void* const context = context_;
         lock.unlock();
-        task(context, part);
+        std::exception_ptr failure;
+        try {
+            task(context, part);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         lock.lock();
+        if (failure && !failure_) {
+            failure_ = failure;
+        }
         if (--pending_ == 0) {
             done_.notify_one();
         }
