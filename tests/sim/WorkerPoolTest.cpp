@@ -2,7 +2,9 @@
 // the caller's finished job nor take the program down.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -46,6 +48,50 @@ TEST(WorkerPool, AThrowingPartIsRethrownOnlyOnceEveryOtherPartIsDone) {
         Job next;
         pool.run(&runPart, &next, 3);
         EXPECT_EQ(next.finished.load(), 3) << "part " << throwingPart;
+    }
+}
+
+// Makes every thread started meanwhile fail for want of memory for its stack.
+class ThreadsRefused {
+public:
+    ThreadsRefused() {
+        pthread_getattr_default_np(&saved_);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, std::size_t{1} << 50);
+        pthread_setattr_default_np(&huge);
+        pthread_attr_destroy(&huge);
+    }
+    ~ThreadsRefused() {
+        pthread_setattr_default_np(&saved_);
+        pthread_attr_destroy(&saved_);
+    }
+    ThreadsRefused(const ThreadsRefused&) = delete;
+    ThreadsRefused& operator=(const ThreadsRefused&) = delete;
+
+private:
+    pthread_attr_t saved_;
+};
+
+void markPart(void* context, std::int32_t part) {
+    ++(*static_cast<std::array<std::atomic<int>, 3>*>(context))[static_cast<std::size_t>(part)];
+}
+
+TEST(WorkerPool, WithoutTheThreadsItAskedForEveryPartStillRunsOnce) {
+    WorkerPool pool(3);
+    std::array<std::atomic<int>, 3> runs{};
+    {
+        const ThreadsRefused refused;
+        EXPECT_NO_THROW(pool.run(&markPart, &runs, 3));
+    }
+    for (std::size_t part = 0; part < runs.size(); ++part) {
+        EXPECT_EQ(runs[part].load(), 1) << "part " << part;
+    }
+    // Later jobs too, on whatever threads the pool has.
+    std::array<std::atomic<int>, 3> later{};
+    pool.run(&markPart, &later, 3);
+    for (std::size_t part = 0; part < later.size(); ++part) {
+        EXPECT_EQ(later[part].load(), 1) << "part " << part;
     }
 }
 
