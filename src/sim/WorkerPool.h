@@ -28,9 +28,9 @@ public:
     // Runs task(context, part) for every part from 0 to parts - 1, at most
     // size() parts; the workers beyond `parts` sit this job out. Parts that
     // have no worker (the system would not start one) run on the caller's
-    // thread after part 0. Should a
-    // part throw, the first exception is rethrown here once every part has
-    // ended, so no worker is left using `context`.
+    // thread after part 0. Should a part throw, the first exception is
+    // rethrown here once every part has ended, so no worker is left using
+    // `context`.
     void run(Task task, void* context, std::int32_t parts);
 
     // The machine's cores, at least 1.
