@@ -1,6 +1,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace pelmora {
 
@@ -23,33 +24,60 @@ std::int32_t WorkerPool::hardwareThreads() {
 }
 
 void WorkerPool::start() {
+    started_ = true;
     workers_.reserve(static_cast<std::size_t>(threads_ - 1));
     for (std::int32_t part = 1; part < threads_; ++part) {
-        workers_.emplace_back([this, part] { work(part); });
+        try {
+            workers_.emplace_back([this, part] { work(part); });
+        } catch (const std::system_error&) {
+            // Out of threads or memory: the workers made so far do what they
+            // can and the caller's thread the rest.
+            return;
+        }
     }
 }
 
 void WorkerPool::run(Task task, void* context, std::int32_t parts) {
-    parts = std::min(parts, threads_);
-    if (parts <= 1) {
-        task(context, 0);
-        return;
-    }
-    if (workers_.empty()) {
+    parts = std::max<std::int32_t>(std::min(parts, threads_), 1);
+    if (parts > 1 && !started_) {
         start();
+    }
+    // Parts 1 to shared - 1 go to the workers, the others stay here.
+    const auto shared = std::min(parts, static_cast<std::int32_t>(workers_.size()) + 1);
+    if (shared <= 1) {
+        for (std::int32_t part = 0; part < parts; ++part) {
+            task(context, part);
+        }
+        return;
     }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         task_ = task;
         context_ = context;
-        parts_ = parts;
-        pending_ = parts - 1;
+        parts_ = shared;
+        pending_ = shared - 1;
         ++job_;
     }
     wake_.notify_all();
-    task(context, 0);
+    std::exception_ptr failure;
+    try {
+        task(context, 0);
+        for (std::int32_t part = shared; part < parts; ++part) {
+            task(context, part);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return pending_ == 0; });
+    if (!failure) {
+        failure = failure_;
+    }
+    failure_ = nullptr;
+    lock.unlock();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 void WorkerPool::work(std::int32_t part) {
@@ -67,8 +95,16 @@ void WorkerPool::work(std::int32_t part) {
         const Task task = task_;
         void* const context = context_;
         lock.unlock();
-        task(context, part);
+        std::exception_ptr failure;
+        try {
+            task(context, part);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         lock.lock();
+        if (failure && !failure_) {
+            failure_ = failure;
+        }
         if (--pending_ == 0) {
             done_.notify_one();
         }

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -25,7 +26,11 @@ public:
     std::int32_t size() const { return threads_; }
 
     // Runs task(context, part) for every part from 0 to parts - 1, at most
-    // size() parts; the workers beyond `parts` sit this job out.
+    // size() parts; the workers beyond `parts` sit this job out. Parts that
+    // have no worker (the system would not start one) run on the caller's
+    // thread after part 0. Should a part throw, the first exception is
+    // rethrown here once every part has ended, so no worker is left using
+    // `context`.
     void run(Task task, void* context, std::int32_t parts);
 
     // The machine's cores, at least 1.
@@ -36,6 +41,7 @@ private:
     void work(std::int32_t part);
 
     std::int32_t threads_ = 1;
+    bool started_ = false;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -46,6 +52,7 @@ private:
     std::uint64_t job_ = 0;
     std::int32_t parts_ = 0;
     std::int32_t pending_ = 0;
+    std::exception_ptr failure_;
     bool stopping_ = false;
 };
 
