@@ -36,15 +36,17 @@ struct Frames {
 
 // Renders `frames` frames of a view with the look on a fresh image surface
 // and keeps the last frame's pixels.
-Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1) {
+Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1, bool directSprites = false,
+              cairo_format_t format = CAIRO_FORMAT_ARGB32) {
     constexpr int kWidth = 420;
     constexpr int kHeight = 300;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(kWidth * look.deviceScale),
+    cairo_surface_t* surface = cairo_image_surface_create(format, static_cast<int>(kWidth * look.deviceScale),
                                                           static_cast<int>(kHeight * look.deviceScale));
     cairo_surface_set_device_scale(surface, look.deviceScale, look.deviceScale);
     cairo_t* cr = cairo_create(surface);
     CairoCanvas canvas;
     canvas.setSpriteCaching(sprites);
+    canvas.setDirectSprites(directSprites);
     canvas.setBands(bands);
     canvas.target(cr, kHeight);
     NoSheetHost sheets;
@@ -106,6 +108,18 @@ TEST_P(CairoSprites, PlaceDiscsAndLabelsWithinTwoLevelsOfDrawingThemAnew) {
         EXPECT_LE(largestDifference(direct, banded), 2) << "in bands after " << frames << " frames, "
                                                         << bytesThatDiffer(direct, banded) << " bytes differ";
         EXPECT_GT(largestDifference(render(look, true, frames + 1, 3), banded), 100);  // the frames move
+    }
+}
+
+// Sprites copied into the pixels must give Cairo's own placement to the
+// byte, on surfaces with and without alpha.
+TEST_P(CairoSprites, CopiedIntoThePixelsGiveCairosPicture) {
+    const Look look = GetParam();
+    for (const cairo_format_t format : {CAIRO_FORMAT_ARGB32, CAIRO_FORMAT_RGB24}) {
+        const Frames placed = render(look, true, 25, 1, false, format);
+        const Frames copied = render(look, true, 25, 1, true, format);
+        ASSERT_EQ(placed.pixels.size(), copied.pixels.size());
+        EXPECT_EQ(bytesThatDiffer(placed, copied), 0) << "format " << format;
     }
 }
 

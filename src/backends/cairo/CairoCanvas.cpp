@@ -10,6 +10,8 @@
 
 #include "BandedReplay.h"
 #include "LineClip.h"
+#include "SegmentStroker.h"
+#include "SpriteBlit.h"
 #include "SpriteCache.h"
 #include "Truncation.h"
 
@@ -173,6 +175,8 @@ struct CairoCanvas::Impl {
     PangoFontDescription* fontDescription = nullptr;
     Font font;
     bool spriteCaching = true;
+    bool directSprites = false;
+    std::unique_ptr<SegmentStroker> segments;
     bool ownFontMap = false;
     std::unique_ptr<BandedReplay> banded;
     bool recording = false;
@@ -229,6 +233,13 @@ struct CairoCanvas::Impl {
     }
 
     void placeSprite(const SpriteCache::Sprite& sprite, const PixelGrid& grid, double pixelX, double pixelY) const {
+        // Sprites sit at whole pixels well inside int (snapped() keeps them
+        // within 1e8), so the pixel can be named directly.
+        if (directSprites && blitSpriteOver(cairo_get_group_target(cr), sprite.surface, sprite.rows,
+                                            truncateToInt32(pixelX) + sprite.offsetX,
+                                            truncateToInt32(pixelY) + sprite.offsetY)) {
+            return;
+        }
         cairo_matrix_t saved;
         cairo_get_matrix(cr, &saved);
         cairo_identity_matrix(cr);
@@ -411,6 +422,10 @@ struct CairoCanvas::Impl {
 
 CairoCanvas::CairoCanvas(FontMap fontMap) : impl_(new Impl) { impl_->ownFontMap = fontMap == FontMap::Own; }
 
+void CairoCanvas::setDirectSprites(bool on) { impl_->directSprites = on; }
+
+void CairoCanvas::setSegmentStroker(bool on) { impl_->segments = on ? std::make_unique<SegmentStroker>() : nullptr; }
+
 void CairoCanvas::setBands(std::int32_t bands) {
     impl_->recording = false;
     impl_->banded = bands > 1 ? std::make_unique<BandedReplay>(bands) : nullptr;
@@ -511,10 +526,13 @@ void CairoCanvas::strokeLine(Point from, Point to) {
         return;
     }
     cairo_t* cr = impl_->cr;
+    cairo_set_line_width(cr, impl_->lineWidth);
+    if (impl_->segments && impl_->segments->stroke(cr, segment->x0, segment->y0, segment->x1, segment->y1)) {
+        return;
+    }
     cairo_new_path(cr);
     cairo_move_to(cr, segment->x0, segment->y0);
     cairo_line_to(cr, segment->x1, segment->y1);
-    cairo_set_line_width(cr, impl_->lineWidth);
     cairo_stroke(cr);
 }
 

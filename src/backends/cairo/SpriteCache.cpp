@@ -17,10 +17,11 @@ const SpriteCache::Sprite& SpriteCache::store(const Key& key, Sprite sprite) {
     if (sprites_.size() >= kMostSprites) {
         clear();
     }
-    auto [where, inserted] = sprites_.try_emplace(key, sprite);
+    sprite.rows = spriteRows(sprite.surface);
+    auto [where, inserted] = sprites_.try_emplace(key, std::move(sprite));
     if (!inserted) {
         cairo_surface_destroy(where->second.surface);
-        where->second = sprite;
+        where->second = std::move(sprite);
     }
     return where->second;
 }

@@ -7,6 +7,9 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "SpriteBlit.h"
 
 namespace pelmora {
 
@@ -31,6 +34,9 @@ public:
         int offsetY = 0;
         int width = 0;
         int height = 0;
+        // Its rows' clear, blending and opaque stretches, for copying it
+        // straight into a frame's pixels.
+        std::vector<SpriteRow> rows;
     };
 
     SpriteCache() = default;

@@ -1,0 +1,136 @@
+#include "SpriteBlit.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace pelmora {
+namespace {
+
+// d * (255 - source alpha) / 255 rounded, plus the source, per channel and
+// saturated: two channels at a time in the red-blue and alpha-green halves.
+// A clear source leaves d as it was and an opaque one replaces it.
+std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
+    const std::uint32_t inverseAlpha = 255u - (source >> 24);
+    auto half = [inverseAlpha](std::uint32_t d, std::uint32_t s) {
+        std::uint32_t t = (d & 0x00ff00ffu) * inverseAlpha + 0x00800080u;
+        t = ((t + ((t >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+        t += s & 0x00ff00ffu;
+        t |= 0x01000100u - ((t >> 8) & 0x00ff00ffu);
+        return t & 0x00ff00ffu;
+    };
+    return half(destination, source) | half(destination >> 8, source >> 8) << 8;
+}
+
+// Blends sprite columns [begin, end) onto the target row, whose pixel
+// x + left lies under sprite column x.
+void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, int end) {
+    for (int x = begin; x < end; ++x) {
+        row[x + left] = over(from[x], row[x + left]);
+    }
+}
+
+bool thirtyTwoBit(cairo_surface_t* surface) {
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_data(surface) == nullptr) {
+        return false;
+    }
+    const cairo_format_t format = cairo_image_surface_get_format(surface);
+    return format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24;
+}
+
+bool argb32(cairo_surface_t* surface) {
+    return thirtyTwoBit(surface) && cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+}
+
+const std::uint32_t* pixelRow(cairo_surface_t* surface, int y) {
+    return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                  static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(surface));
+}
+
+SpriteRow describe(const std::uint32_t* pixels, int width) {
+    int begin = 0;
+    while (begin < width && pixels[begin] == 0) {
+        ++begin;
+    }
+    int end = width;
+    while (end > begin && pixels[end - 1] == 0) {
+        --end;
+    }
+    // The longest opaque run is copied; everything else in the row blends.
+    SpriteRow row{begin, end, end, end};
+    for (int x = begin; x < end;) {
+        if (pixels[x] < 0xff000000u) {
+            ++x;
+            continue;
+        }
+        int runEnd = x;
+        while (runEnd < end && pixels[runEnd] >= 0xff000000u) {
+            ++runEnd;
+        }
+        if (runEnd - x > row.solidEnd - row.solidBegin) {
+            row.solidBegin = x;
+            row.solidEnd = runEnd;
+        }
+        x = runEnd;
+    }
+    return row;
+}
+
+}  // namespace
+
+std::vector<SpriteRow> spriteRows(cairo_surface_t* sprite) {
+    std::vector<SpriteRow> rows;
+    if (!argb32(sprite)) {
+        return rows;
+    }
+    cairo_surface_flush(sprite);
+    const int width = cairo_image_surface_get_width(sprite);
+    const int height = cairo_image_surface_get_height(sprite);
+    rows.reserve(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        rows.push_back(describe(pixelRow(sprite, y), width));
+    }
+    return rows;
+}
+
+bool blitSpriteOver(cairo_surface_t* target, cairo_surface_t* sprite, const std::vector<SpriteRow>& rows, int left,
+                    int top) {
+    if (!thirtyTwoBit(target) || !argb32(sprite) ||
+        rows.size() != static_cast<std::size_t>(cairo_image_surface_get_height(sprite))) {
+        return false;
+    }
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    // The part of the sprite on the target, in the sprite's pixels.
+    const long long spriteWidth = cairo_image_surface_get_width(sprite);
+    const long long firstColumn = std::max<long long>(0, -static_cast<long long>(left));
+    const long long endColumn =
+        std::min<long long>(spriteWidth, static_cast<long long>(cairo_image_surface_get_width(target)) - left);
+    const long long firstRow = std::max<long long>(0, -static_cast<long long>(top));
+    const long long endRow = std::min<long long>(static_cast<long long>(rows.size()),
+                                                 static_cast<long long>(cairo_image_surface_get_height(target)) - top);
+    if (firstColumn >= endColumn || firstRow >= endRow) {
+        return true;
+    }
+    const int from = static_cast<int>(firstColumn);
+    const int to = static_cast<int>(endColumn);
+    for (long long y = firstRow; y < endRow; ++y) {
+        const SpriteRow& r = rows[static_cast<std::size_t>(y)];
+        auto* row = reinterpret_cast<std::uint32_t*>(data + (top + y) * stride);
+        const std::uint32_t* source = pixelRow(sprite, static_cast<int>(y));
+        blend(row, left, source, std::max(r.begin, from), std::min(r.solidBegin, to));
+        const int solidBegin = std::max(r.solidBegin, from);
+        const int solidEnd = std::min(r.solidEnd, to);
+        if (solidEnd > solidBegin) {
+            std::memcpy(row + solidBegin + left, source + solidBegin,
+                        static_cast<std::size_t>(solidEnd - solidBegin) * sizeof(std::uint32_t));
+        }
+        blend(row, left, source, std::max(r.solidEnd, from), std::min(r.end, to));
+    }
+    cairo_surface_mark_dirty(target);
+    return true;
+}
+
+}  // namespace pelmora
