@@ -199,6 +199,11 @@ bool CoverageScanner::addEdge(const FixedEdge& input, Edge& e) const {
         tmp = ex * (2 * kGridY << kInputBits);
         e.dxdyFull.quo = static_cast<std::int32_t>(tmp / ey);
         e.dxdyFull.rem = tmp % ey;
+        // The stepped quotient and remainder add up to tmp exactly, so this
+        // is how far x moves in a row whatever the rounding on the way.
+        e.fullDx = tmp < 0 ? -tmp : tmp;
+        const std::int64_t across = static_cast<std::int64_t>(kGridY) * kGridX * ey;
+        e.fullDydx = Quorem{static_cast<std::int32_t>(across / e.fullDx), across % e.fullDx};
     }
     e.cell = e.x.quo + (e.x.rem >= ey / 2 ? 1 : 0);
     e.dy = ey;
@@ -498,7 +503,7 @@ void CoverageScanner::renderEdge(Edge& edge, int sign) {
         std::swap(fx1, fx2);
         std::swap(x1, x2);
     }
-    const std::int64_t dx = static_cast<std::int64_t>(x2.quo - x1.quo) * edge.dy + (x2.rem - x1.rem);
+    const std::int64_t dx = edge.fullDx;
     std::int64_t tmp = static_cast<std::int64_t>((ix1 + 1) * kGridX) * edge.dy;
     tmp -= static_cast<std::int64_t>(x1.quo) * edge.dy + x1.rem;
     tmp *= kGridY;
@@ -509,8 +514,7 @@ void CoverageScanner::renderEdge(Edge& edge, int sign) {
     add(first, static_cast<std::int64_t>(sign) * y.quo);
     int yLast = y.quo;
     if (ix1 + 1 < ix2) {
-        const std::int64_t full = static_cast<std::int64_t>(kGridY) * kGridX * edge.dy;
-        const Quorem dydxFull{static_cast<std::int32_t>(full / dx), full % dx};
+        const Quorem dydxFull = edge.fullDydx;
         ++ix1;
         do {
             y.quo += dydxFull.quo;
@@ -547,7 +551,7 @@ void CoverageScanner::blitRow(int y, int rowCount) {
     }
     const int left = pixels_.left;
     const int right = pixels_.right;
-    const int* cells = cellAt(0);
+    int* cells = cellAt(0);
     // Cells left of the first column still carry their height into it.
     std::int16_t cover = 0;
     if (touchedLow_ < left) {
@@ -560,13 +564,21 @@ void CoverageScanner::blitRow(int y, int rowCount) {
     const int end = std::min(touchedHigh_ + 1, right);
     for (int r = 0; r < rowCount; ++r) {
         auto* row = reinterpret_cast<std::uint32_t*>(pixels_.data + static_cast<std::ptrdiff_t>(y + r) * pixels_.stride);
+        // The last row read clears the cells it reads: the next pixel row
+        // starts from clear cells.
+        const bool lastRow = r + 1 == rowCount;
         std::int16_t c = cover;
         if (c != 0) {
             blend_.paint(row, left, std::min(first, right), areaToAlpha(c));
         }
         for (int px = first; px < end; ++px) {
-            c = static_cast<std::int16_t>(c + cells[2 * px] * kGridX * 2);
-            const std::uint8_t a = areaToAlpha(static_cast<std::int16_t>(c - cells[2 * px + 1]));
+            int* counter = cells + 2 * px;
+            c = static_cast<std::int16_t>(c + counter[0] * kGridX * 2);
+            const std::uint8_t a = areaToAlpha(static_cast<std::int16_t>(c - counter[1]));
+            if (lastRow) {
+                counter[0] = 0;
+                counter[1] = 0;
+            }
             if (a == 0xff) {
                 row[px] = blend_.pixel;
             } else if (a != 0) {
@@ -577,8 +589,13 @@ void CoverageScanner::blitRow(int y, int rowCount) {
             blend_.paint(row, std::max(end, left), right, areaToAlpha(c));
         }
     }
-    // The next row starts from clear cells.
-    std::fill(cellAt(touchedLow_), cellAt(touchedHigh_ + 1), 0);
+    // Cells outside the columns drawn (or all of them, if none were).
+    if (end <= first) {
+        std::fill(cellAt(touchedLow_), cellAt(touchedHigh_ + 1), 0);
+    } else {
+        std::fill(cellAt(touchedLow_), cellAt(first), 0);
+        std::fill(cellAt(end), cellAt(touchedHigh_ + 1), 0);
+    }
     touchedLow_ = INT_MAX;
     touchedHigh_ = INT_MIN;
 }

@@ -80,6 +80,10 @@ private:
         Quorem dxdy;
         Quorem dxdyFull;
         std::int64_t dy;
+        // A full row's advance of x in units of 1/dy, and the sub-rows the
+        // edge takes per pixel across, for rows drawn by exact area.
+        std::int64_t fullDx;
+        Quorem fullDydx;
     };
     struct Active {
         Edge head;
