@@ -281,7 +281,13 @@ bool SegmentStroker::stroke(cairo_t* cr, double x0, double y0, double x1, double
         return false;
     }
     const FixedPoint slope{end.x - start.x, end.y - start.y};
-    // Level and upright segments, and empty ones, go Cairo's other ways.
+    // A segment that is empty at Cairo's precision has no sides for butt
+    // caps to close (a neutral sphere's field line): nothing to draw, and
+    // nothing worth Cairo's setup.
+    if (slope.x == 0 && slope.y == 0) {
+        return true;
+    }
+    // Level and upright segments go Cairo's other way.
     if (slope.x == 0 || slope.y == 0) {
         return false;
     }
