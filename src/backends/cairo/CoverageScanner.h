@@ -59,6 +59,8 @@ struct PixelRows {
 class CoverageScanner {
 public:
     static constexpr int kMostEdges = 4;
+    // Pixels blended at once.
+    static constexpr int kGroup = 4;
 
     // Callers keep every edge's x inside [0, pixels.width] pixels and every
     // y inside +-2^24 (fixed point), which keeps the arithmetic in range.
@@ -109,6 +111,8 @@ private:
         bool ready = false;
         std::array<std::uint32_t, 256> low{};
         std::array<std::uint32_t, 256> high{};
+        // Both halves in one pixel.
+        std::array<std::uint32_t, 256> colourShare{};
 
         void prepare(std::uint32_t colour);
         // Cairo's blend of the colour at coverage a over the pixel d.
@@ -117,6 +121,7 @@ private:
             return add(low[a], multiply(d, inverse)) | add(high[a], multiply(d >> 8, inverse)) << 8;
         }
         void paint(std::uint32_t* row, int from, int to, std::uint8_t a) const;
+        void run(std::uint32_t* row, int from, int count, const std::uint8_t* alphas, int rowWidth) const;
 
         // Two 8-bit channels (bits 0-7 and 16-23) times b / 255, rounded;
         // and added with saturation.
@@ -150,6 +155,8 @@ private:
     // Two counters per pixel of the current row (covered height, uncovered
     // area), from cellOrigin_ on; only [touchedLow_, touchedHigh_] are in use.
     std::vector<int> cells_;
+    // The current row's coverage per column drawn, and kGroup zeros more.
+    std::vector<std::uint8_t> alphas_;
     int cellOrigin_ = 0;
     int cellEnd_ = 0;
     // Where pixel 0's counters are (pixels left of it have theirs before).
