@@ -174,26 +174,27 @@ void normalize(Quorem& q, std::int64_t dy) {
     }
 }
 
-template <typename Edge>
-void step(Edge& edge) {
+// Moves the edge's x down by `by` (a sub-row's or a full row's advance) and
+// rounds it to the nearest sample for ordering.
+template <typename Edge, typename Quorem>
+void advance(Edge& edge, const Quorem& by) {
     if (edge.dy == 0) {
         return;
     }
-    edge.x.quo += edge.dxdy.quo;
-    edge.x.rem += edge.dxdy.rem;
+    edge.x.quo += by.quo;
+    edge.x.rem += by.rem;
     normalize(edge.x, edge.dy);
     edge.cell = edge.x.quo + (edge.x.rem >= edge.dy / 2 ? 1 : 0);
 }
 
 template <typename Edge>
+void step(Edge& edge) {
+    advance(edge, edge.dxdy);
+}
+
+template <typename Edge>
 void fullStep(Edge& edge) {
-    if (edge.dy == 0) {
-        return;
-    }
-    edge.x.quo += edge.dxdyFull.quo;
-    edge.x.rem += edge.dxdyFull.rem;
-    normalize(edge.x, edge.dy);
-    edge.cell = edge.x.quo + (edge.x.rem >= edge.dy / 2 ? 1 : 0);
+    advance(edge, edge.dxdyFull);
 }
 
 }  // namespace
