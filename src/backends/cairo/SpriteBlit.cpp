@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pelmora {
 namespace {
 
@@ -25,7 +29,29 @@ std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
 // Blends sprite columns [begin, end) onto the target row, whose pixel
 // x + left lies under sprite column x.
 void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, int end) {
-    for (int x = begin; x < end; ++x) {
+    int x = begin;
+#if defined(__SSE2__)
+    // Four pixels at a time in 16-bit lanes, each step as over() takes it.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i allOnes = _mm_set1_epi32(-1);
+    for (; x + 4 <= end; x += 4) {
+        const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+        auto* at = reinterpret_cast<__m128i*>(row + x + left);
+        const __m128i d = _mm_loadu_si128(at);
+        // Each pixel's alpha in all four of its bytes, then 255 minus it.
+        __m128i alpha = _mm_srli_epi32(source, 24);
+        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
+        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
+        const __m128i inverse = _mm_xor_si128(alpha, allOnes);
+        __m128i low = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(inverse, zero)), half);
+        __m128i high = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(inverse, zero)), half);
+        low = _mm_srli_epi16(_mm_add_epi16(low, _mm_srli_epi16(low, 8)), 8);
+        high = _mm_srli_epi16(_mm_add_epi16(high, _mm_srli_epi16(high, 8)), 8);
+        _mm_storeu_si128(at, _mm_adds_epu8(_mm_packus_epi16(low, high), source));
+    }
+#endif
+    for (; x < end; ++x) {
         row[x + left] = over(from[x], row[x + left]);
     }
 }
