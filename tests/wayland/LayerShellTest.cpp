@@ -66,9 +66,11 @@ bool coveredByView(const Screenshot& shot) {
 
 class LayerShellTest : public ::testing::Test {
 protected:
-    std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer) {
-        return std::make_unique<HackProcess>(PELMORA_PROGRAM, std::vector<std::string>{"--layer", layer},
-                                             sway.clientEnvironment());
+    std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer,
+                                              const std::vector<std::string>& more = {}) {
+        std::vector<std::string> arguments{"--layer", layer};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return std::make_unique<HackProcess>(PELMORA_PROGRAM, arguments, sway.clientEnvironment());
     }
 
     // Waits until `output` shows the view all over with its first frames
@@ -171,7 +173,7 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     SwayServer sway("output WL-2 scale 2\n", &outer);
     ASSERT_EQ(sway.error(), "");
     ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
-    auto pelmora = startPelmora(sway, "background");
+    auto pelmora = startPelmora(sway, "background", {"--verbose"});
     ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
 
     sway.message("create_output");
@@ -184,6 +186,12 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     EXPECT_EQ(second->height, 600);
     EXPECT_GT(second->share(0, 0, second->width, second->height, isSphere), 0.01);
     EXPECT_TRUE(spheresAllOver(*second));
+    // The view was made at the new output's size, not at a size GTK or the
+    // compositor had first: the spheres start spread over the whole of it.
+    const std::string said = pelmora->standardError();
+    EXPECT_NE(said.find("a 200x300 view on "), std::string::npos) << said;
+    EXPECT_EQ(said.find("a 200x200 view"), std::string::npos) << said;
+    EXPECT_NE(said.find("pelmora: seed "), std::string::npos) << said;
 
     outer.message("'[title=\"WL-2\"]' kill");
     ASSERT_TRUE(eventually([&] { return sway.outputNames() == std::vector<std::string>{"WL-1"}; }));
