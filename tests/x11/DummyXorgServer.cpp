@@ -1,6 +1,5 @@
 #include "DummyXorgServer.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -12,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 #include <utility>
+
+#include "DisplayNumber.h"
 
 namespace pelmora::testing {
 
@@ -29,21 +30,6 @@ std::pair<bool, std::string> capture(const std::string& command) {
         output += buffer;
     }
     return {pclose(pipe) == 0, output};
-}
-
-std::string readLine(int fd, int timeoutMs) {
-    std::string text;
-    pollfd readable{fd, POLLIN, 0};
-    while (text.find('\n') == std::string::npos && poll(&readable, 1, timeoutMs) > 0) {
-        char buffer[32];
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    const auto newline = text.find('\n');
-    return newline == std::string::npos ? std::string() : text.substr(0, newline);
 }
 
 }  // namespace
@@ -103,7 +89,7 @@ DummyXorgServer::DummyXorgServer(std::vector<Monitor> monitors) : monitors_(std:
         fail("cannot fork for Xorg");
         return;
     }
-    const std::string number = readLine(fds[0], 20000);
+    const std::string number = readDisplayNumber(fds[0], 20000);
     close(fds[0]);
     if (number.empty()) {
         fail("Xorg did not start (are xserver-xorg-core and xserver-xorg-video-dummy installed?)");
