@@ -339,6 +339,7 @@ std::string CommandLine::helpText() {
         "  --seed S           seed the generator with S, for the same start again\n"
         "                     (default: from the clock, a new layout each start)\n"
         "  --verbose          name the seed and each view's size, and report a normal end\n"
+        "  --no-fps           no frame rate read-out (the default)\n"
         "Window:\n"
         "  --fullscreen       one full-screen window per monitor; any key, click or mouse move ends it\n"
         "  --preview          create the view as a preview\n"
@@ -350,7 +351,6 @@ std::string CommandLine::helpText() {
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
         "                     with either, the settings are the defaults and the -KEY VALUE\n"
         "                     pairs only (not under xsecurelock, which keeps the file)\n"
-        "  --no-fps           no frame rate read-out (the default)\n"
         "  -window, -visual X, -install, -noinstall, -mono, -pair, -sync and\n"
         "  -geometry G are taken and ignored\n"
         + LayerMode::helpText() +
