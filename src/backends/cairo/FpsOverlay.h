@@ -26,7 +26,7 @@ public:
     // (over those 5 seconds), for a user or a log to read without a
     // screenshot. Null stops it. With several views in one process (or on
     // one log) `source` names the monitor or window the line is about:
-    // "pelmora: DUMMY1 at 1280,0: 59.8 fps, load 12.3%".
+    // "pelmora: HDMI-1 at 1920,0: 59.8 fps, load 12.3%".
     void reportTo(std::FILE* out, std::string source = {}) {
         report_ = out;
         source_ = std::move(source);

@@ -43,7 +43,7 @@ public:
         GdkMonitor* monitor = nullptr;
     };
 
-    // "DUMMY1 at 1280,0": the monitor's model (on X its RandR output) and
+    // "HDMI-1 at 1920,0": the monitor's model (on X its RandR output) and
     // place, which tell monitors apart where models repeat.
     static std::string monitorName(GdkMonitor* monitor);
 
