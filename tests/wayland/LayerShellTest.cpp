@@ -206,6 +206,33 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     })) << "the remaining view stopped";
 }
 
+TEST_F(LayerShellTest, F11InTheWindowShowsANewPictureSpreadOverTheWholeOutput) {
+    // A floating window keeps the size it asks for; its F11 then takes it
+    // to the output's 1600 x 1000.
+    SwayServer sway("output HEADLESS-1 resolution 1600x1000\ndefault_border none\n"
+                    "for_window [title=\"^Pelmora$\"] floating enable\n");
+    ASSERT_EQ(sway.error(), "");
+    // Slow spheres and no field: where a sphere is is where it was made.
+    HackProcess pelmora(PELMORA_PROGRAM,
+                        {"--verbose", "-speedDivisor", "1", "-electricFieldStrength", "0", "-showLocalFields", "NO"},
+                        sway.clientEnvironment());
+    ASSERT_TRUE(eventually([&] { return pelmora.standardError().find(" view\n") != std::string::npos; }))
+        << pelmora.standardError();
+    ASSERT_EQ(pelmora.standardError().find("a 1600x1000 view"), std::string::npos) << pelmora.standardError();
+    // The key goes to the window with the keyboard; a window just mapped
+    // may not have it yet.
+    sway.message("'[title=\"^Pelmora$\"]' focus");
+    std::this_thread::sleep_for(500ms);
+    ASSERT_EQ(sway.runClient("wtype -s 300 -k F11"), 0);
+    EXPECT_TRUE(eventually([&] { return pelmora.standardError().find("a 1600x1000 view\n") != std::string::npos; }))
+        << pelmora.standardError();
+    std::optional<Screenshot> shot;
+    EXPECT_TRUE(eventually([&] {
+        shot = sway.screenshot("HEADLESS-1");
+        return shot && coveredByView(*shot) && spheresAllOver(*shot);
+    })) << pelmora.standardError();
+}
+
 TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
     SwayServer sway("output HEADLESS-1 resolution 320x240\n");
     ASSERT_EQ(sway.error(), "");

@@ -157,9 +157,11 @@ bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
             requestClose_();
             return true;
         case DesktopKeys::Action::LeaveFullscreen:
+            area_->remakeAtNextSize();
             gtk_window_unfullscreen(GTK_WINDOW(window_));
             return true;
         case DesktopKeys::Action::ToggleFullscreen:
+            area_->remakeAtNextSize();
             if (fullscreen_) {
                 gtk_window_unfullscreen(GTK_WINDOW(window_));
             } else {

@@ -28,6 +28,10 @@ constexpr int kEarlyToleranceDivisor = 2;
 // than none.
 constexpr std::chrono::milliseconds kSizeWait{1000};
 
+// How long a window manager may take to make a window full screen or give
+// it back its size before a view asked to be made anew keeps its spheres.
+constexpr std::chrono::milliseconds kRemakeWait{3000};
+
 // The view's background at rest, for the moment before the first frame.
 constexpr double kBackgroundRed = 0.03;
 constexpr double kBackgroundGreen = 0.05;
@@ -89,6 +93,31 @@ void ViewArea::resize(int width, int height) {
     // A view not made yet takes the size the area has at its first tick.
 }
 
+void ViewArea::remakeAtNextSize() {
+    if (view_) {
+        remake_ = PendingRemake{gtk_widget_get_allocated_width(area_), gtk_widget_get_allocated_height(area_),
+                                FramePacer::Clock::now() + kRemakeWait};
+    }
+}
+
+void ViewArea::remakeIfResized() {
+    if (!remake_) {
+        return;
+    }
+    const int width = gtk_widget_get_allocated_width(area_);
+    const int height = gtk_widget_get_allocated_height(area_);
+    if (width != remake_->width || height != remake_->height) {
+        // The next tick makes it at the new size, as at the start.
+        view_.reset();
+        pacer_.reset();
+        fps_.reset();
+        sizeWaitStart_.reset();
+        remake_.reset();
+    } else if (FramePacer::Clock::now() >= remake_->until) {
+        remake_.reset();
+    }
+}
+
 void ViewArea::makeViewOnceSized() {
     // The first tick comes once the window is on the screen, after the
     // window manager's own size (a desktop too small for the default size,
@@ -138,6 +167,7 @@ void ViewArea::makeView(int width, int height) {
 
 gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     auto* area = static_cast<ViewArea*>(self);
+    area->remakeIfResized();
     if (!area->view_) {
         area->makeViewOnceSized();
     }

@@ -56,6 +56,10 @@ public:
     // Null until the area has been given its size.
     PelmoraView* view() const { return view_.get(); }
     GtkSheetHost& sheetHost() { return sheetHost_; }
+    // Makes the view anew if the area changes size within a moment: going
+    // full screen or back shows a new picture spread over the new size
+    // rather than the old spheres in one corner of it.
+    void remakeAtNextSize();
     // Called once the view exists (to wire up its sheet, for example).
     void setViewCreatedHandler(std::function<void(PelmoraView&)> handler) { viewCreated_ = std::move(handler); }
 
@@ -67,6 +71,8 @@ private:
 
     void resize(int width, int height);
     void makeViewOnceSized();
+    // Drops the view when a size change it waits for has come.
+    void remakeIfResized();
     void makeView(int width, int height);
     void stepFrame();
     void prepareSurface(int width, int height, int scale);
@@ -85,6 +91,13 @@ private:
     int frameScale_ = 1;
     // The first tick at which the area had a size to make the view at.
     std::optional<FramePacer::Clock::time_point> sizeWaitStart_;
+    // Set by remakeAtNextSize: the size to move away from, and until when.
+    struct PendingRemake {
+        int width;
+        int height;
+        FramePacer::Clock::time_point until;
+    };
+    std::optional<PendingRemake> remake_;
     guint tickId_ = 0;
 };
 
