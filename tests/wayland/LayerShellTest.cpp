@@ -1,4 +1,4 @@
-// The layer modes of the real program under a real sway, read back with grim.
+// The layer modes of the real program under a real sway, and its window there, read back with grim.
 #include <gtest/gtest.h>
 #include <signal.h>
 
