@@ -11,8 +11,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "charged spheres that attract and repel ea
 # CPack puts the summary first; these lines become the long description.
 set(CPACK_PACKAGE_DESCRIPTION "A few dozen spheres with whole-number electric charges attract and repel
 each other through a 1/d field and bounce off the edges of the screen, over
-a slowly pulsing dark-blue background. Runs in a window, as an XScreenSaver
-or xsecurelock hack, or renders frames without a display.")
+a slowly pulsing dark-blue background. Runs in a window or full screen, as
+an XScreenSaver or xsecurelock hack, as a screen saver or live wallpaper on
+Wayland compositors with layer shell (sway, Hyprland, river, KDE Plasma), or
+renders frames without a display.")
 if(NOT CPACK_PACKAGING_INSTALL_PREFIX)
   if(CMAKE_INSTALL_PREFIX STREQUAL "/usr/local" OR CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

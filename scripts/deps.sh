@@ -14,7 +14,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
-  xvfb xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
+  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
   sway grim wtype foot weston
   lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev

@@ -37,11 +37,12 @@ constexpr std::int32_t kMostThreads = 256;
 // that the message can name the mode.
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
-        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "threads", "delay", "display", "window",
-                               "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "display", "verbose",
-                             "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay"}},
+        {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "threads", "delay", "seed",
+                               "verbose", "display", "window", "install", "noinstall", "mono", "pair", "sync", "visual",
+                               "geometry"}},
+        {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "seed", "display",
+                             "verbose", "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
+        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay", "seed", "verbose"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads", "rate", "force"}},
     };
@@ -331,21 +332,25 @@ std::string CommandLine::helpText() {
         "  pelmora record [--frames N] [--size WxH] [--seed S] [--output PATH] [OPTIONS]\n"
         "  pelmora --help | --version\n"
         "\n"
+        "Window, hack and layer:\n"
+        "  --fps              show frames per second and load over the picture, and every 5 s\n"
+        "                     on standard error, naming the monitor of each line\n"
+        "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
+        "  --seed S           seed the generator with S, for the same start again\n"
+        "                     (default: from the clock, a new layout each start)\n"
+        "  --verbose          name the seed and each view's size, and report a normal end\n"
+        "  --no-fps           no frame rate read-out (the default)\n"
         "Window:\n"
         "  --fullscreen       one full-screen window per monitor; any key, click or mouse move ends it\n"
         "  --preview          create the view as a preview\n"
-        "  --fps              show frames per second and load over the picture\n"
-        "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
         "  --display DPY      the X display to use instead of $DISPLAY\n"
         "  keys: o options, F11 full screen, Escape leaves full screen, else quits,\n"
         "        q or Ctrl+Q quits, F1 or ? lists the keys\n"
-        "Hack (also takes --fps, --delay and --display):\n"
+        "Hack (also takes --display):\n"
         "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
         "  --window-id ID     draw into window ID (hex 0x... or decimal); wins over --root\n"
         "                     with either, the settings are the defaults and the -KEY VALUE\n"
         "                     pairs only (not under xsecurelock, which keeps the file)\n"
-        "  --verbose          also report a normal end (the window destroyed)\n"
-        "  --no-fps           no frame rate read-out (the default)\n"
         "  -window, -visual X, -install, -noinstall, -mono, -pair, -sync and\n"
         "  -geometry G are taken and ignored\n"
         + LayerMode::helpText() +

@@ -75,6 +75,7 @@ int runHackMode(const ProgramOptions& given) {
         useDisplay(options.display);
     }
     const auto stores = makeSettingsStores(options);
+    seedFirstView(options);
     X11Hack hack(*stores, options.moduleName, options.fps);
     if (options.delayMicroseconds) {
         hack.setFrameInterval(frameIntervalSeconds(*options.delayMicroseconds));

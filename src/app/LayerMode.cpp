@@ -46,14 +46,13 @@ std::string LayerMode::helpText() {
            "  --layer overlay    a saver over every output, above all windows; any key, click or\n"
            "                     mouse move ends it (swayidle -w timeout 300 'pelmora --layer overlay')\n"
            "  --layer background a live wallpaper under all windows on every output; runs until\n"
-           "                     SIGTERM, SIGINT or SIGHUP (exec pelmora --layer background)\n"
-           "  --fps              show frames per second and load over the picture\n";
+           "                     SIGTERM, SIGINT or SIGHUP (exec pelmora --layer background)\n";
 }
 
 int LayerMode::run(const ProgramOptions& options) {
     auto stores = makeSettingsStores(options);
     LayerDesktop::Options desktopOptions{options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps,
-                                         std::nullopt, options.threads};
+                                         std::nullopt, options.threads, options.verbose};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }
@@ -63,6 +62,7 @@ int LayerMode::run(const ProgramOptions& options) {
         std::fprintf(stderr, "%s\n", unsupportedMessage(support));
         return 1;
     }
+    seedFirstView(options);
     return desktop.run();
 }
 

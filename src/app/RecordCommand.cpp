@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 
 #include "CairoCanvas.h"
@@ -17,6 +16,7 @@
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordFormat.h"
+#include "StartSeed.h"
 #include "Truncation.h"
 #include "WorkerPool.h"
 
@@ -29,10 +29,6 @@ std::unique_ptr<FrameSink> sinkFor(const ProgramOptions& options, const RecordFo
         return std::make_unique<FfmpegSink>(format, options.output, options.width, options.height, rate);
     }
     return std::make_unique<PngFolderSink>(options.output, options.force);
-}
-
-unsigned clockSeed() {
-    return static_cast<unsigned>(std::time(nullptr)) ^ (static_cast<unsigned>(::getpid()) << 16U);
 }
 
 struct SurfaceDeleter {
@@ -150,8 +146,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     InterruptWatch interrupts;
     std::string ignored;
     const RecordFormat format = RecordFormat::forOutput(options.output, &ignored);
-    const unsigned seed = options.seed ? *options.seed : clockSeed();
-    std::srand(seed);
+    const unsigned seed = StartSeed::plant(options.seed);
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, options.width, options.height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {

@@ -21,10 +21,11 @@ int runWindowMode(const ProgramOptions& options) {
     }
     auto stores = makeSettingsStores(options);
     GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
-                                       std::nullopt, options.threads};
+                                       std::nullopt, options.threads, options.verbose};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }
+    seedFirstView(options);
     GtkDesktop desktop(*stores, desktopOptions);
     return desktop.run();
 }

@@ -60,8 +60,7 @@ PelmoraView::PelmoraView(const Rect& frame, bool isPreview, const ViewHost& host
     attributes_->font = Font{"Helvetica", 12.0};
     attributes_->foregroundColor = labelColor();
     bounceForce_ = kBounceForce;
-    dotRect_.width = static_cast<double>(sphereRadii_) * 2.0;
-    dotRect_.height = static_cast<double>(sphereRadii_) * 2.0;
+    sizeDisc();
     backgroundCounter_ = 0;
     populate();
     setAnimationTimeInterval(kAnimationTimeInterval);
@@ -272,6 +271,9 @@ void PelmoraView::ok(const void* /*sender*/) {
     std::unique_ptr<SettingsStore> store = host_.stores.defaultsForModuleWithName(host_.moduleName);
     readControls();
     attributes_->foregroundColor = labelColor();
+    // The disc follows the new radius with the labels and field lines placed
+    // around it; left at the old size it would sit off-centre until restart.
+    sizeDisc();
     if (numberControl_) {
         numberOfThings_ = numberControl_->intValue();
     }
@@ -290,6 +292,11 @@ void PelmoraView::ok(const void* /*sender*/) {
     if (controlPanel_) {
         host_.sheetHost.endSheet(*controlPanel_, 1);
     }
+}
+
+void PelmoraView::sizeDisc() {
+    dotRect_.width = static_cast<double>(sphereRadii_) * 2.0;
+    dotRect_.height = static_cast<double>(sphereRadii_) * 2.0;
 }
 
 void PelmoraView::readControls() {

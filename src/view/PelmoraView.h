@@ -99,6 +99,8 @@ private:
     void loadSettings();
     void saveSettings(SettingsStore& store);
     Color labelColor() const;
+    // Width and height of the disc rectangle: twice the radius.
+    void sizeDisc();
     // numberOfThings, capped at kMostSpheres.
     std::int32_t populationSize() const;
     void populate();

@@ -127,7 +127,25 @@ TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
     EXPECT_NE(errorOf({"--display="}).find("--display"), std::string::npos);
     EXPECT_EQ(errorOf({"record", "-visual", "default"}), "option --visual does not apply to record");
     EXPECT_EQ(errorOf({"trace", "-mono"}), "option --mono does not apply to trace");
-    EXPECT_EQ(errorOf({"--verbose"}), "option --verbose does not apply to the window");
+    EXPECT_EQ(errorOf({"trace", "--verbose"}), "option --verbose does not apply to trace");
+}
+
+TEST(CommandLine, EveryModeOnADisplayTakesASeedAndVerboseAndDelay) {
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{}, {"--fullscreen"}, {"--root"}, {"--layer", "overlay"}, {"--layer", "background"}}) {
+        std::vector<std::string> args = mode;
+        args.insert(args.end(), {"--seed", "7", "--verbose", "--delay", "20000"});
+        const auto parsed = parse(args);
+        EXPECT_EQ(parsed.error, "") << args[0];
+        EXPECT_EQ(parsed.options.seed, 7U);
+        EXPECT_TRUE(parsed.options.verbose);
+        EXPECT_EQ(parsed.options.delayMicroseconds, 20000);
+    }
+    EXPECT_FALSE(parse({}).options.seed);  // the clock's, chosen at the start
+    // Where the help lists these, it says that all three modes take them.
+    const std::string help = CommandLine::helpText();
+    EXPECT_NE(help.find("Window, hack and layer:\n  --fps"), std::string::npos);
+    EXPECT_NE(help.find("  --delay USEC"), std::string::npos);
 }
 
 TEST(CommandLine, WindowIdsInHexAndDecimal) {

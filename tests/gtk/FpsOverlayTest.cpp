@@ -77,6 +77,16 @@ TEST(FpsOverlayTest, WritesTheRateAndLoadEveryFiveSecondsWhenAsked) {
     std::fclose(log);
 }
 
+TEST(FpsOverlayTest, NamesTheMonitorItReportsFor) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    FpsOverlay overlay(0.02);
+    overlay.reportTo(log, "DUMMY1 at 1280,0");
+    feed(overlay, Clock::time_point{} + 1s, 251, 20ms, 5ms);
+    EXPECT_EQ(readAll(log), "pelmora: DUMMY1 at 1280,0: 50.0 fps, load 25.0%\n");
+    std::fclose(log);
+}
+
 TEST(FpsOverlayTest, WritesNothingUnlessAsked) {
     FpsOverlay overlay(0.02);
     overlay.reportTo(nullptr);

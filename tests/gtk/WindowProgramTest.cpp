@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "XvfbServer.h"
 
 // Last: Xlib's macros (None, Bool...) would break the headers above.
 #include <X11/Xlib.h>
@@ -476,6 +479,72 @@ TEST_F(WindowProgramTest, FullScreenSaverIgnoresANudgeButEndsOnAMove) {
     EXPECT_EQ(waitForExit(1000ms), -1) << "a nudge ended the saver";
     run("xdotool mousemove 360 300");
     EXPECT_EQ(waitForExit(), 0);
+}
+
+// A logical screen of 640x360, as 1280x720 at scale 2 leaves, on a server
+// of the test's own.
+class SmallScreenTest : public WindowProgramTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(server_.display().empty()) << server_.error();
+        setenv("DISPLAY", server_.display().c_str(), 1);
+        WindowProgramTest::SetUp();
+    }
+
+    // The window's rectangle on the screen: x, y, width, height.
+    std::array<int, 4> placeOf(unsigned long window) const {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display_, window, &attributes);
+        int x = 0;
+        int y = 0;
+        ::Window child = 0;
+        XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+        return {x, y, attributes.width, attributes.height};
+    }
+
+    // Whether the keyboard goes to `window` or a window inside it.
+    bool hasFocus(unsigned long window) const {
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display_, &focus, &revert);
+        while (focus != 0 && focus != PointerRoot && focus != window) {
+            ::Window root = 0;
+            ::Window parent = 0;
+            ::Window* children = nullptr;
+            unsigned count = 0;
+            if (XQueryTree(display_, focus, &root, &parent, &children, &count) == 0) {
+                return false;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            focus = parent == root ? 0 : parent;
+        }
+        return focus == window;
+    }
+
+    pelmora::testing::XvfbServer server_{640, 360};
+};
+
+TEST_F(SmallScreenTest, TheOptionsDialogFitsTakesTheKeyboardAndEscapeCancelsIt) {
+    start({});
+    const unsigned long window = findWindow("Pelmora");
+    ASSERT_NE(window, 0U) << errors();
+    const unsigned long sheet = openSheet(window);
+    ASSERT_NE(sheet, 0U) << errors();
+    EXPECT_TRUE(eventually([&] { return hasFocus(sheet); })) << "the dialog did not take the keyboard";
+    const auto place = placeOf(sheet);
+    fs::create_directories(PELMORA_SCREENS_DIR);
+    run("import -window root '" + (fs::path(PELMORA_SCREENS_DIR) / "options-640x360.png").string() + "' 2>/dev/null");
+    // The whole dialog, OK and Cancel at its foot included, is on the screen.
+    EXPECT_GE(place[0], 0);
+    EXPECT_GE(place[1], 0);
+    EXPECT_LE(place[0] + place[2], 640) << place[2] << " wide";
+    EXPECT_LE(place[1] + place[3], 360) << place[3] << " high";
+    // Typed without choosing a window, Escape reaches the dialog and cancels it.
+    run("xdotool key Escape");
+    EXPECT_TRUE(eventually([&] { return findWindowNow("Pelmora Options") == 0; }));
+    EXPECT_EQ(waitForExit(300ms), -1) << "Escape ended the program";
 }
 
 TEST_F(WindowProgramTest, WithoutADisplayItSaysSoAndPointsToRecord) {

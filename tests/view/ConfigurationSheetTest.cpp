@@ -130,7 +130,7 @@ TEST_F(ConfigurationSheet, OnlyAStateOfExactlyOneIsOn) {
     EXPECT_FALSE(view->labelsEnabled());
 }
 
-TEST_F(ConfigurationSheet, OkRefreshesTheLabelColourButNotTheDiscSize) {
+TEST_F(ConfigurationSheet, OkRefreshesTheLabelColourAndTheDiscSize) {
     auto view = openedView();
     control("fillToggle").state = 0;
     view->ok();
@@ -140,7 +140,8 @@ TEST_F(ConfigurationSheet, OkRefreshesTheLabelColourButNotTheDiscSize) {
     view->ok();
     EXPECT_EQ(view->attributes().foregroundColor, Color::white());
     EXPECT_EQ(view->sphereRadii(), 4.0F);
-    EXPECT_EQ(view->dotRect().width, 20.0);
+    EXPECT_EQ(view->dotRect().width, 8.0);
+    EXPECT_EQ(view->dotRect().height, 8.0);
     control("sphereRadiiControl").floatValue = 9.0F;
     view->ok();
     EXPECT_EQ(view->attributes().foregroundColor, Color::black());

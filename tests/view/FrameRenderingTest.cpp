@@ -112,6 +112,24 @@ TEST_F(FrameRendering, FieldLinePointsAlongTheFieldScaledByChargeAndRange) {
     EXPECT_DOUBLE_EQ(lines[1].values[2], 210.0 - 4.0);
 }
 
+TEST_F(FrameRendering, ANewRadiusFromTheSheetRedrawsTheDiscRoundItsFieldLine) {
+    auto view = viewWithThings({thingAt(60.0F, 50.0F)});
+    view->configureSheet();
+    sheet.control("numberControl").intValue = 1;
+    sheet.control("sphereRadiiControl").floatValue = 4.0F;
+    view->ok();
+    ASSERT_EQ(view->thingArray().size(), 1U);  // the same sphere, not a new one
+    const auto ops = frame(*view);
+    const auto discs = ofKind(ops, Kind::FillOval);
+    const auto lines = ofKind(ops, Kind::StrokeLine);
+    ASSERT_EQ(discs.size(), 1U);
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_EQ(discs[0].values, (std::array<double, 4>{60.0, 50.0, 8.0, 8.0}));
+    // The line starts at the disc's centre, not at the old disc's.
+    EXPECT_EQ(lines[0].values[0], discs[0].values[0] + discs[0].values[2] / 2.0);
+    EXPECT_EQ(lines[0].values[1], discs[0].values[1] + discs[0].values[3] / 2.0);
+}
+
 TEST_F(FrameRendering, LabelPlacementFollowsFillAndRadius) {
     EXPECT_EQ(labelPoint(true, 10.0F), (Point{62.0, 55.0}));
     EXPECT_EQ(labelPoint(false, 10.0F), (Point{65.0, 55.0}));

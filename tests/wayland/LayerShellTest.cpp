@@ -1,4 +1,4 @@
-// The layer modes of the real program under a real sway, read back with grim.
+// The layer modes of the real program under a real sway, and its window there, read back with grim.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -66,9 +66,11 @@ bool coveredByView(const Screenshot& shot) {
 
 class LayerShellTest : public ::testing::Test {
 protected:
-    std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer) {
-        return std::make_unique<HackProcess>(PELMORA_PROGRAM, std::vector<std::string>{"--layer", layer},
-                                             sway.clientEnvironment());
+    std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer,
+                                              const std::vector<std::string>& more = {}) {
+        std::vector<std::string> arguments{"--layer", layer};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return std::make_unique<HackProcess>(PELMORA_PROGRAM, arguments, sway.clientEnvironment());
     }
 
     // Waits until `output` shows the view all over with its first frames
@@ -171,7 +173,7 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     SwayServer sway("output WL-2 scale 2\n", &outer);
     ASSERT_EQ(sway.error(), "");
     ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
-    auto pelmora = startPelmora(sway, "background");
+    auto pelmora = startPelmora(sway, "background", {"--verbose"});
     ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
 
     sway.message("create_output");
@@ -184,6 +186,12 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     EXPECT_EQ(second->height, 600);
     EXPECT_GT(second->share(0, 0, second->width, second->height, isSphere), 0.01);
     EXPECT_TRUE(spheresAllOver(*second));
+    // The view was made at the new output's size, not at a size GTK or the
+    // compositor had first: the spheres start spread over the whole of it.
+    const std::string said = pelmora->standardError();
+    EXPECT_NE(said.find("a 200x300 view on "), std::string::npos) << said;
+    EXPECT_EQ(said.find("a 200x200 view"), std::string::npos) << said;
+    EXPECT_NE(said.find("pelmora: seed "), std::string::npos) << said;
 
     outer.message("'[title=\"WL-2\"]' kill");
     ASSERT_TRUE(eventually([&] { return sway.outputNames() == std::vector<std::string>{"WL-1"}; }));
@@ -196,6 +204,33 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
         const auto later = sway.screenshot("WL-1");
         return later && later->rgb != first->rgb;
     })) << "the remaining view stopped";
+}
+
+TEST_F(LayerShellTest, F11InTheWindowShowsANewPictureSpreadOverTheWholeOutput) {
+    // A floating window keeps the size it asks for; its F11 then takes it
+    // to the output's 1600 x 1000.
+    SwayServer sway("output HEADLESS-1 resolution 1600x1000\ndefault_border none\n"
+                    "for_window [title=\"^Pelmora$\"] floating enable\n");
+    ASSERT_EQ(sway.error(), "");
+    // Slow spheres and no field: where a sphere is is where it was made.
+    HackProcess pelmora(PELMORA_PROGRAM,
+                        {"--verbose", "-speedDivisor", "1", "-electricFieldStrength", "0", "-showLocalFields", "NO"},
+                        sway.clientEnvironment());
+    ASSERT_TRUE(eventually([&] { return pelmora.standardError().find(" view\n") != std::string::npos; }))
+        << pelmora.standardError();
+    ASSERT_EQ(pelmora.standardError().find("a 1600x1000 view"), std::string::npos) << pelmora.standardError();
+    // The key goes to the window with the keyboard; a window just mapped
+    // may not have it yet.
+    sway.message("'[title=\"^Pelmora$\"]' focus");
+    std::this_thread::sleep_for(500ms);
+    ASSERT_EQ(sway.runClient("wtype -s 300 -k F11"), 0);
+    EXPECT_TRUE(eventually([&] { return pelmora.standardError().find("a 1600x1000 view\n") != std::string::npos; }))
+        << pelmora.standardError();
+    std::optional<Screenshot> shot;
+    EXPECT_TRUE(eventually([&] {
+        shot = sway.screenshot("HEADLESS-1");
+        return shot && coveredByView(*shot) && spheresAllOver(*shot);
+    })) << pelmora.standardError();
 }
 
 TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {

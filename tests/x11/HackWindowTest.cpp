@@ -90,6 +90,48 @@ protected:
     std::string configHome_;
 };
 
+TEST_F(HackWindowTest, EachStartShowsANewLayoutAndASeedRepeatsOne) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    struct Start {
+        std::vector<bool> spheres;  // which pixels of the first frame show a sphere
+        std::string said;
+    };
+    const auto start = [&](const std::vector<std::string>& seed) {
+        // Ten seconds between frames: the first frame stays to be read.
+        std::vector<std::string> arguments{"--window-id", hexId(window.id()), "--delay", "10000000", "--verbose",
+                                           "-showLocalFields", "NO"};
+        arguments.insert(arguments.end(), seed.begin(), seed.end());
+        window.fillWith(0);
+        auto hack = startHack(arguments);
+        Start result;
+        EXPECT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+        const Picture picture = window.picture();
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                PixelCensus census;
+                census.add(picture.at(x, y));
+                result.spheres.push_back(census.sphere == 1);
+            }
+        }
+        result.said = hack->standardError();
+        return result;
+    };
+    const Start first = start({});
+    const Start second = start({});
+    EXPECT_NE(first.spheres, second.spheres) << "two starts showed the same layout";
+    EXPECT_NE(first.said.find("pelmora: seed "), std::string::npos) << first.said;
+    EXPECT_NE(first.said, second.said);
+
+    const Start seeded = start({"--seed", "5"});
+    const Start again = start({"--seed", "5"});
+    EXPECT_EQ(seeded.spheres, again.spheres) << "--seed 5 twice showed two layouts";
+    EXPECT_NE(seeded.said.find("pelmora: seed 5\n"), std::string::npos) << seeded.said;
+    EXPECT_NE(seeded.said.find("pelmora: a 400x300 view in window " + hexId(window.id()) + " at 0,0\n"),
+              std::string::npos)
+        << seeded.said;
+}
+
 TEST_F(HackWindowTest, RootDrawsIntoTheWindowXScreenSaverNamesInHex) {
     TestWindow window(server_.display(), 0, 0, 400, 300);
     ASSERT_TRUE(window.ok());
@@ -281,7 +323,8 @@ TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLin
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
         const std::string message = hack->standardError();
-        EXPECT_EQ(lineCount(message), verbose ? 1 : 0) << message;
+        // Verbose, the seed and the view's size come first.
+        EXPECT_EQ(lineCount(message), verbose ? 3 : 0) << message;
         EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
     }
 }

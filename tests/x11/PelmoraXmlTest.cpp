@@ -63,7 +63,17 @@ TEST(PelmoraXmlTest, DescribesTheHackForXScreenSaver) {
     ASSERT_FALSE(xml.empty()) << "cannot read " << PELMORA_XML;
     EXPECT_NE(xml.find(R"(<screensaver name="pelmora" _label="Pelmora">)"), std::string::npos);
     EXPECT_NE(xml.find(R"(<command arg="--root"/>)"), std::string::npos);
-    EXPECT_TRUE(std::regex_search(xml, std::regex(R"(<_description>\s*\S[^<]*</_description>)")));
+    // Like the stock pages: a short first paragraph (xscreensaver-settings
+    // shows it on one line, and a long one widens the whole dialog past the
+    // screen), the rest after a blank line, and the author's line last.
+    std::smatch description;
+    ASSERT_TRUE(std::regex_search(xml, description, std::regex(R"(<_description>\s*([^<]*?)\s*</_description>)")));
+    const std::string text = description[1];
+    const std::string firstParagraph = text.substr(0, text.find("\n\n"));
+    EXPECT_LE(firstParagraph.size(), 100U) << firstParagraph;
+    EXPECT_NE(firstParagraph.size(), text.size());
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(\n\nWritten by [^\n]+; \d{4}\.$)"))) << text;
+    EXPECT_NE(xml.find("<xscreensaver-updater />"), std::string::npos);
     EXPECT_NE(xml.find("</screensaver>"), std::string::npos);
 }
 

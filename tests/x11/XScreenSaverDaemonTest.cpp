@@ -1,7 +1,8 @@
 // The hack as Debian's XScreenSaver 6 runs it: listed in the programs: of a
 // user's ~/.xscreensaver, started by the daemon on activation, drawing into
-// the daemon's window. XScreenSaver refuses to run as root, so a root test
-// runs it as the user nobody.
+// the daemon's window, on one screen and on each of two monitors.
+// XScreenSaver refuses to run as root, so a root test runs it as the user
+// nobody.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "DummyXorgServer.h"
 #include "HackProcess.h"
+#include "ScreenShots.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
 
@@ -42,6 +45,13 @@ bool othersCanRun(const fs::path& path) {
 
 class XScreenSaverDaemonTest : public ::testing::Test {
 protected:
+    // The display the daemon runs on; empty (with the reason in `why`) when
+    // its server did not start.
+    virtual std::string display(std::string& why) {
+        why = single_.error();
+        return single_.display();
+    }
+
     void SetUp() override {
         if (access("/usr/bin/xscreensaver", X_OK) != 0 || access("/usr/bin/xscreensaver-command", X_OK) != 0) {
             GTEST_SKIP() << "xscreensaver is not installed (scripts/deps.sh test installs it)";
@@ -49,9 +59,9 @@ protected:
         if (geteuid() == 0 && !othersCanRun(PELMORA_PROGRAM)) {
             GTEST_SKIP() << "the user nobody cannot reach " << PELMORA_PROGRAM;
         }
-        if (server_.display().empty()) {
-            GTEST_SKIP() << server_.error();
-        }
+        std::string why;
+        display_ = display(why);
+        ASSERT_FALSE(display_.empty()) << why;
         char pattern[] = "/tmp/pelmora-xscreensaver-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         home_ = pattern;
@@ -85,7 +95,7 @@ protected:
     // `command` run as the unprivileged user with nothing of the test's
     // environment but the display and the home folder.
     std::unique_ptr<HackProcess> runAsUser(const std::vector<std::string>& command) const {
-        std::vector<std::string> arguments{"-i", "HOME=" + home_.string(), "DISPLAY=" + server_.display(),
+        std::vector<std::string> arguments{"-i", "HOME=" + home_.string(), "DISPLAY=" + display_,
                                            "PATH=/usr/bin:/bin"};
         arguments.insert(arguments.end(), command.begin(), command.end());
         if (geteuid() != 0) {
@@ -108,12 +118,19 @@ protected:
         return false;
     }
 
-    XvfbServer server_{640, 480};
+    // Whether the picture shows the view on most of the rectangle.
+    static bool showsTheView(const Picture& screen, int x, int y, int width, int height) {
+        const PixelCensus census = screen.census(x, y, width, height);
+        return census.background > census.total / 2 && census.sphere > 200;
+    }
+
+    XvfbServer single_{640, 480};
+    std::string display_;
     fs::path home_;
 };
 
 TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScreenShowsIt) {
-    TestWindow reader(server_.display(), 0, 0, 1, 1);
+    TestWindow reader(display_, 0, 0, 1, 1);
     ASSERT_TRUE(reader.ok());
     auto daemon = runAsUser({"xscreensaver", "-no-splash"});
     if (!activate()) {
@@ -122,10 +139,39 @@ TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScre
     bool shown = false;
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (!shown && std::chrono::steady_clock::now() < deadline) {
-        const PixelCensus census = reader.screen().census();
-        shown = census.background > census.total / 2 && census.sphere > 200;
+        const Picture screen = reader.screen();
+        shown = showsTheView(screen, 0, 0, screen.width(), screen.height());
         std::this_thread::sleep_for(100ms);
     }
+    EXPECT_TRUE(shown) << daemon->standardError();
+    runAsUser({"xscreensaver-command", "-exit"})->waitForExit(10s);
+    EXPECT_TRUE(daemon->waitForExit(10s).has_value());
+}
+
+// Two monitors of different sizes, side by side, as RandR outputs.
+class XScreenSaverTwoMonitorTest : public XScreenSaverDaemonTest {
+protected:
+    std::string display(std::string& why) override {
+        why = pair_.error() + "\n" + pair_.log();
+        return pair_.display();
+    }
+
+    DummyXorgServer pair_{{{1280, 1024}, {1024, 768}}};
+};
+
+TEST_F(XScreenSaverTwoMonitorTest, TheDaemonRunsTheHackOnEachMonitor) {
+    TestWindow reader(display_, 0, 0, 1, 1);
+    ASSERT_TRUE(reader.ok());
+    auto daemon = runAsUser({"xscreensaver", "-no-splash"});
+    ASSERT_TRUE(activate()) << "the xscreensaver daemon did not answer: " << daemon->standardError();
+    bool shown = false;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!shown && std::chrono::steady_clock::now() < deadline) {
+        const Picture screen = reader.screen();
+        shown = showsTheView(screen, 0, 0, 1280, 1024) && showsTheView(screen, 1280, 0, 1024, 768);
+        std::this_thread::sleep_for(100ms);
+    }
+    saveScreenShot(display_, "xscreensaver-two-monitors");
     EXPECT_TRUE(shown) << daemon->standardError();
     runAsUser({"xscreensaver-command", "-exit"})->waitForExit(10s);
     EXPECT_TRUE(daemon->waitForExit(10s).has_value());

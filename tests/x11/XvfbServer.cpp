@@ -1,6 +1,5 @@
 #include "XvfbServer.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,28 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "DisplayNumber.h"
+
 namespace pelmora::testing {
-
-namespace {
-
-// Reads what Xvfb writes to -displayfd (its display number and a newline),
-// giving up after `timeoutMs`.
-std::string readDisplayNumber(int fd, int timeoutMs) {
-    std::string text;
-    pollfd readable{fd, POLLIN, 0};
-    while (text.find('\n') == std::string::npos && poll(&readable, 1, timeoutMs) > 0) {
-        char buffer[32];
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    const auto newline = text.find('\n');
-    return newline == std::string::npos ? std::string() : text.substr(0, newline);
-}
-
-}  // namespace
 
 XvfbServer::XvfbServer(int width, int height) {
     int fds[2];

@@ -56,6 +56,12 @@ if command -v man >/dev/null; then
   [[ -z $warnings ]] || fail "the man page has warnings: $warnings"
 fi
 
+# Uninstalling as the README says: every file the manifest lists goes.
+[[ -f $build_dir/install_manifest.txt ]] || fail "cmake --install wrote no install_manifest.txt"
+xargs -d '\n' rm -f <"$build_dir/install_manifest.txt"
+left=$(find "$prefix" -type f -o -type l)
+[[ -z $left ]] || fail "removing the files of install_manifest.txt left: $left"
+
 # The package installs under /usr, the prefix Debian's XScreenSaver reads.
 cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack failed"; }
 debs=("$work"/package/*.deb)
@@ -65,6 +71,8 @@ for path in "${installed[@]}"; do
   grep -qE " \./usr/$path( -> .*)?\$" <<<"$listing" || fail "the package lacks /usr/$path"
 done
 dpkg-deb -f "${debs[0]}" Depends | grep -q libx11 || fail "the package does not depend on the libraries it links"
+dpkg-deb -f "${debs[0]}" Description | grep -q 'Wayland compositors with layer shell' ||
+  fail "the package's description does not name the Wayland modes"
 dpkg-deb --fsys-tarfile "${debs[0]}" | tar -xO ./usr/share/applications/screensavers/pelmora.desktop |
   grep -qx 'Exec=/usr/libexec/xscreensaver/pelmora --root' || fail "the packaged MATE entry does not name /usr/libexec"
 

@@ -29,7 +29,8 @@ void FpsOverlay::frameStarted(Clock::time_point now) {
         if (report_ != nullptr) {
             const double seconds = std::chrono::duration<double>(now - reportStart_).count();
             const double busySeconds = std::chrono::duration<double>(reportBusy_).count();
-            std::fprintf(report_, "pelmora: %.1f fps, load %.1f%%\n", framesInReport_ / seconds,
+            std::fprintf(report_, "pelmora: %s%s%.1f fps, load %.1f%%\n", source_.c_str(), source_.empty() ? "" : ": ",
+                         framesInReport_ / seconds,
                          100.0 * busySeconds / (framesInReport_ * interval_));
             std::fflush(report_);
         }

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 namespace pelmora {
 
@@ -22,8 +24,13 @@ public:
 
     // Also writes "pelmora: 59.8 fps, load 12.3%" to `out` every 5 seconds
     // (over those 5 seconds), for a user or a log to read without a
-    // screenshot. Null stops it.
-    void reportTo(std::FILE* out) { report_ = out; }
+    // screenshot. Null stops it. With several views in one process (or on
+    // one log) `source` names the monitor or window the line is about:
+    // "pelmora: HDMI-1 at 1920,0: 59.8 fps, load 12.3%".
+    void reportTo(std::FILE* out, std::string source = {}) {
+        report_ = out;
+        source_ = std::move(source);
+    }
 
     double framesPerSecond() const;
     double load() const;  // 0.0 to 1.0 and above when frames overrun
@@ -41,6 +48,7 @@ private:
     double fps_ = 0.0;
     double load_ = 0.0;
     std::FILE* report_ = nullptr;
+    std::string source_;
     Clock::time_point reportStart_{};
     Clock::duration reportBusy_{};
     int framesInReport_ = 0;

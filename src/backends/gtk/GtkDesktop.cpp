@@ -19,7 +19,7 @@ GtkDesktop::~GtkDesktop() {
 
 void GtkDesktop::createWindows() {
     const ViewArea::Options view{options_.moduleName, options_.preview, options_.fps, options_.frameInterval,
-                                 options_.threads};
+                                 options_.threads, options_.verbose};
     // Ending any window ends them all: one input ends a screen saver
     // everywhere, and the desktop window is the only one.
     auto requestClose = [loop = loop_] { g_main_loop_quit(loop); };

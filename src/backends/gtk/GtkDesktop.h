@@ -24,6 +24,8 @@ public:
         // Seconds between frames; empty: the view's own interval.
         std::optional<double> frameInterval;
         std::int32_t threads = 0;
+        // Report each view's size on standard error.
+        bool verbose = false;
     };
 
     // Opens the default display; false when there is none to open.

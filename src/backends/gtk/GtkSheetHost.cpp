@@ -1,5 +1,6 @@
 #include "GtkSheetHost.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -48,6 +49,66 @@ gboolean onDeleteEvent(ActionBinding* binding) {
 }
 
 void freeBinding(gpointer binding, GClosure*) { delete static_cast<ActionBinding*>(binding); }
+
+gboolean onMapped(GtkWidget* window, GdkEvent*, gpointer) {
+    // Only a mapped window can take the keyboard (a window shown without a
+    // window manager never gets it on its own), and a sheet without it
+    // leaves Escape and the mnemonics to the window behind it.
+    gtk_window_present_with_time(GTK_WINDOW(window), GDK_CURRENT_TIME);
+    return FALSE;
+}
+
+// The room a window manager's title bar and frame take above a dialog.
+constexpr int kFrameAllowance = 48;
+// Below this a scrolling list of options is of no use; the dialog may then
+// reach past the screen.
+constexpr int kLeastScrollHeight = 96;
+
+// The first scrolled window inside `widget`, or null.
+GtkScrolledWindow* findScroller(GtkWidget* widget) {
+    if (GTK_IS_SCROLLED_WINDOW(widget)) {
+        return GTK_SCROLLED_WINDOW(widget);
+    }
+    if (!GTK_IS_CONTAINER(widget)) {
+        return nullptr;
+    }
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    GtkScrolledWindow* found = nullptr;
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        found = findScroller(GTK_WIDGET(child->data));
+    }
+    g_list_free(children);
+    return found;
+}
+
+GdkMonitor* monitorOf(GtkWindow* window) {
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+    GdkWindow* shown = gtk_widget_get_window(GTK_WIDGET(window));
+    GdkMonitor* monitor = shown != nullptr ? gdk_display_get_monitor_at_window(display, shown) : nullptr;
+    if (monitor == nullptr) {
+        monitor = gdk_display_get_primary_monitor(display);
+    }
+    return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
+}
+
+// Lets the sheet's scrolled part grow only as far as keeps the whole
+// dialog, its buttons included, within the work area of `near`'s monitor.
+void fitToMonitor(GtkWindow* sheet, GtkWindow* near) {
+    GtkScrolledWindow* scroller = findScroller(GTK_WIDGET(sheet));
+    GdkMonitor* monitor = monitorOf(near != nullptr ? near : sheet);
+    if (scroller == nullptr || monitor == nullptr) {
+        return;
+    }
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    gtk_scrolled_window_set_max_content_height(scroller, -1);
+    int sheetHeight = 0;
+    int contentHeight = 0;
+    gtk_widget_get_preferred_height(GTK_WIDGET(sheet), nullptr, &sheetHeight);
+    gtk_widget_get_preferred_height(GTK_WIDGET(scroller), nullptr, &contentHeight);
+    const int room = area.height - kFrameAllowance - (sheetHeight - contentHeight);
+    gtk_scrolled_window_set_max_content_height(scroller, std::max(room, kLeastScrollHeight));
+}
 
 struct ConnectContext {
     SheetOwner* owner;
@@ -225,6 +286,7 @@ bool GtkSheetHost::connect(GtkBuilder* builder, const std::string& fileName, She
     gtk_builder_connect_signals_full(builder, connectSignal, &context);
     auto* cancel = new ActionBinding{&owner, std::string(kCancelAction), fileName, &sink_};
     g_signal_connect_data(window, "delete-event", G_CALLBACK(onDeleteEvent), cancel, freeBinding, G_CONNECT_SWAPPED);
+    g_signal_connect(window, "map-event", G_CALLBACK(onMapped), nullptr);
     return true;
 }
 
@@ -277,6 +339,9 @@ void GtkSheetHost::present(SheetWindow& sheet, GtkWindow* parent) {
     GtkWindow* window = gtkSheet->window();
     gtk_window_set_transient_for(window, parent);
     gtk_window_set_modal(window, TRUE);
+    fitToMonitor(window, parent);
+    // GTK keeps a dialog centred on its parent within the monitor's work area.
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_present(window);
 }
 

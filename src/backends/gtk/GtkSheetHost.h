@@ -46,7 +46,9 @@ public:
     void endSheet(SheetWindow& sheet, std::int64_t returnCode) override;
     void endSheet(SheetWindow& sheet) override;
 
-    // Shows the sheet as a modal dialog attached to `parent`.
+    // Shows the sheet as a modal dialog attached to `parent`, with the
+    // keyboard, its scrolled part (if it has one) no taller than keeps the
+    // dialog on `parent`'s monitor.
     static void present(SheetWindow& sheet, GtkWindow* parent);
 
     // Problems with an interface file go here, one line each (default: stderr).

@@ -13,11 +13,19 @@ constexpr int kDefaultHeight = 600;
 
 }  // namespace
 
+ViewArea::Options PelmoraWindow::viewOptions(const Options& options) {
+    ViewArea::Options view = options.view;
+    if (options.saver) {
+        view.monitor = options.monitor;
+    }
+    return view;
+}
+
 PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::function<void()> requestClose)
     : options_(std::move(options)),
       requestClose_(std::move(requestClose)),
       window_(GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))),
-      area_(std::make_unique<ViewArea>(stores, options_.view)) {
+      area_(std::make_unique<ViewArea>(stores, viewOptions(options_))) {
     gtk_window_set_title(GTK_WINDOW(window_), "Pelmora");
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
     g_signal_connect(window_, "window-state-event", G_CALLBACK(onWindowState), this);
@@ -149,9 +157,11 @@ bool PelmoraWindow::handleDesktopKey(const GdkEventKey& event) {
             requestClose_();
             return true;
         case DesktopKeys::Action::LeaveFullscreen:
+            area_->remakeAtNextSize();
             gtk_window_unfullscreen(GTK_WINDOW(window_));
             return true;
         case DesktopKeys::Action::ToggleFullscreen:
+            area_->remakeAtNextSize();
             if (fullscreen_) {
                 gtk_window_unfullscreen(GTK_WINDOW(window_));
             } else {

@@ -44,6 +44,8 @@ private:
     static void onOptionsClicked(GtkButton* button, gpointer self);
     static void onInfoResponse(GtkInfoBar* bar, gint response, gpointer self);
 
+    // A saver's view covers its monitor.
+    static ViewArea::Options viewOptions(const Options& options);
     void buildDesktopChrome();
     void placeOnMonitor();
     bool handleDesktopKey(const GdkEventKey& event);

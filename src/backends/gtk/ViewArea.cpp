@@ -5,6 +5,8 @@
 #include <gdk/gdkx.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 #include "ControlPanelOutlets.h"
 
@@ -19,6 +21,16 @@ namespace {
 // 2 ms a jittery clock, such as Xvfb's timer, skipped a quarter of the
 // frames: 46 instead of 60 a second.)
 constexpr int kEarlyToleranceDivisor = 2;
+
+// How long an area that covers a monitor waits for the monitor's size before
+// its view is made at the size it has (a panel the window manager keeps
+// clear, a compositor that offers less): spheres in a corner are better
+// than none.
+constexpr std::chrono::milliseconds kSizeWait{1000};
+
+// How long a window manager may take to make a window full screen or give
+// it back its size before a view asked to be made anew keeps its spheres.
+constexpr std::chrono::milliseconds kRemakeWait{3000};
 
 // The view's background at rest, for the moment before the first frame.
 constexpr double kBackgroundRed = 0.03;
@@ -65,17 +77,78 @@ void ViewArea::onSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer sel
     static_cast<ViewArea*>(self)->resize(allocation->width, allocation->height);
 }
 
+std::string ViewArea::monitorName(GdkMonitor* monitor) {
+    GdkRectangle geometry;
+    gdk_monitor_get_geometry(monitor, &geometry);
+    const char* model = gdk_monitor_get_model(monitor);
+    const std::string name = model != nullptr && *model != '\0' ? model : "monitor";
+    return name + " at " + std::to_string(geometry.x) + "," + std::to_string(geometry.y);
+}
+
 void ViewArea::resize(int width, int height) {
-    const Rect bounds{0.0, 0.0, static_cast<double>(width), static_cast<double>(height)};
     if (view_) {
         // The view reads its bounds every frame; the surface follows at the next one.
-        view_->setBounds(bounds);
+        view_->setBounds({0.0, 0.0, static_cast<double>(width), static_cast<double>(height)});
+    }
+    // A view not made yet takes the size the area has at its first tick.
+}
+
+void ViewArea::remakeAtNextSize() {
+    if (view_) {
+        remake_ = PendingRemake{gtk_widget_get_allocated_width(area_), gtk_widget_get_allocated_height(area_),
+                                FramePacer::Clock::now() + kRemakeWait};
+    }
+}
+
+void ViewArea::remakeIfResized() {
+    if (!remake_) {
         return;
     }
+    const int width = gtk_widget_get_allocated_width(area_);
+    const int height = gtk_widget_get_allocated_height(area_);
+    if (width != remake_->width || height != remake_->height) {
+        // The next tick makes it at the new size, as at the start.
+        view_.reset();
+        pacer_.reset();
+        fps_.reset();
+        sizeWaitStart_.reset();
+        remake_.reset();
+    } else if (FramePacer::Clock::now() >= remake_->until) {
+        remake_.reset();
+    }
+}
+
+void ViewArea::makeViewOnceSized() {
+    // The first tick comes once the window is on the screen, after the
+    // window manager's own size (a desktop too small for the default size,
+    // a maximising manager) and not at GTK's first layout.
+    const int width = gtk_widget_get_allocated_width(area_);
+    const int height = gtk_widget_get_allocated_height(area_);
     if (width <= 1 || height <= 1) {
-        // GTK's placeholder allocation of a widget not yet laid out; the
-        // spheres must be spread over the real bounds.
         return;
+    }
+    if (options_.monitor != nullptr) {
+        // A monitor just added may not know its size yet, and a full-screen
+        // window or layer surface gets its own a moment after its first.
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(options_.monitor, &geometry);
+        const auto now = FramePacer::Clock::now();
+        if (!sizeWaitStart_) {
+            sizeWaitStart_ = now;
+        }
+        if ((geometry.width != width || geometry.height != height) && now - *sizeWaitStart_ < kSizeWait) {
+            return;
+        }
+    }
+    makeView(width, height);
+}
+
+void ViewArea::makeView(int width, int height) {
+    const Rect bounds{0.0, 0.0, static_cast<double>(width), static_cast<double>(height)};
+    const std::string source = options_.monitor != nullptr ? monitorName(options_.monitor) : std::string();
+    if (options_.verbose) {
+        std::fprintf(stderr, "pelmora: a %dx%d view%s%s\n", width, height, source.empty() ? "" : " on ",
+                     source.c_str());
     }
     ViewHost host{stores_, options_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(bounds, options_.isPreview, host);
@@ -85,7 +158,7 @@ void ViewArea::resize(int width, int height) {
     pacer_.emplace(interval);
     if (options_.showFps) {
         fps_.emplace(interval);
-        fps_->reportTo(stderr);
+        fps_->reportTo(stderr, source);
     }
     if (viewCreated_) {
         viewCreated_(*view_);
@@ -94,6 +167,10 @@ void ViewArea::resize(int width, int height) {
 
 gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     auto* area = static_cast<ViewArea*>(self);
+    area->remakeIfResized();
+    if (!area->view_) {
+        area->makeViewOnceSized();
+    }
     if (area->pacer_ && area->pacer_->takeFrameIfDue(FramePacer::Clock::now() +
                                                                   area->pacer_->interval() / kEarlyToleranceDivisor)) {
         area->stepFrame();

@@ -17,9 +17,12 @@
 
 namespace pelmora {
 
-// A drawing area that hosts one PelmoraView. The view is created at the
-// first size allocation, so it starts with the area's real bounds in GTK's
-// logical units. GTK's frame clock ticks the area; a frame step runs only
+// A drawing area that hosts one PelmoraView. The view is created once the
+// area has its real size, so that it spreads its spheres over the real
+// bounds in GTK's logical units: at the first tick of the frame clock, or
+// for an area that covers a monitor, at the first tick with the monitor's
+// size (a full-screen window or a layer surface is often laid out at a
+// default size before the window manager or compositor gives it its own). GTK's frame clock ticks the area; a frame step runs only
 // when the pacer says one is due, into an offscreen surface at device-pixel
 // size, and every redraw paints that surface, so an expose without a due
 // frame shows the last frame again instead of advancing the animation.
@@ -33,7 +36,16 @@ public:
         std::optional<double> frameInterval;
         // Threads for the view's physics and drawing; 0 means one per core.
         std::int32_t threads = 0;
+        // Report on standard error the size the view is made at.
+        bool verbose = false;
+        // The monitor the area covers, if it is a screen saver's or a
+        // wallpaper's: the view waits for its size, and reports name it.
+        GdkMonitor* monitor = nullptr;
     };
+
+    // "HDMI-1 at 1920,0": the monitor's model (on X its RandR output) and
+    // place, which tell monitors apart where models repeat.
+    static std::string monitorName(GdkMonitor* monitor);
 
     ViewArea(SettingsStores& stores, Options options);
     ~ViewArea();
@@ -44,6 +56,10 @@ public:
     // Null until the area has been given its size.
     PelmoraView* view() const { return view_.get(); }
     GtkSheetHost& sheetHost() { return sheetHost_; }
+    // Makes the view anew if the area changes size within a moment: going
+    // full screen or back shows a new picture spread over the new size
+    // rather than the old spheres in one corner of it.
+    void remakeAtNextSize();
     // Called once the view exists (to wire up its sheet, for example).
     void setViewCreatedHandler(std::function<void(PelmoraView&)> handler) { viewCreated_ = std::move(handler); }
 
@@ -54,6 +70,10 @@ private:
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
 
     void resize(int width, int height);
+    void makeViewOnceSized();
+    // Drops the view when a size change it waits for has come.
+    void remakeIfResized();
+    void makeView(int width, int height);
     void stepFrame();
     void prepareSurface(int width, int height, int scale);
     void paint(cairo_t* cr) const;
@@ -69,6 +89,15 @@ private:
     std::function<void(PelmoraView&)> viewCreated_;
     cairo_surface_t* frame_ = nullptr;
     int frameScale_ = 1;
+    // The first tick at which the area had a size to make the view at.
+    std::optional<FramePacer::Clock::time_point> sizeWaitStart_;
+    // Set by remakeAtNextSize: the size to move away from, and until when.
+    struct PendingRemake {
+        int width;
+        int height;
+        FramePacer::Clock::time_point until;
+    };
+    std::optional<PendingRemake> remake_;
     guint tickId_ = 0;
 };
 

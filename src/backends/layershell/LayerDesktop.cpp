@@ -88,7 +88,8 @@ void LayerDesktop::addSurface(GdkMonitor* monitor) {
         return;
     }
     LayerSurface::Options options{
-        {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads}, options_.layer, monitor};
+        {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads, options_.verbose, monitor},
+        options_.layer, monitor};
     // Saver input on any output ends the saver on all of them.
     auto requestEnd = [loop = loop_] { g_main_loop_quit(loop); };
     surfaces_.push_back(std::make_unique<LayerSurface>(

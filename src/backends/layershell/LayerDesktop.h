@@ -26,6 +26,8 @@ public:
         std::optional<double> frameInterval;
         // Threads for each view's physics and drawing; 0 means one per core.
         std::int32_t threads = 0;
+        // Report each view's size on standard error.
+        bool verbose = false;
     };
 
     enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };

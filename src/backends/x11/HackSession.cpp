@@ -24,18 +24,25 @@ HackSession::HackSession(Display* display, Window window, const XWindowAttribute
       size_{attributes.width, attributes.height},
       view_(boundsOf(size_), false, ViewHost{stores, moduleName, canvas_, sheets_}),
       buffer_(display, attributes.root, attributes.visual, attributes.depth, size_.width, size_.height),
-      pacer_(view_.animationTimeInterval()) {
+      pacer_(view_.animationTimeInterval()),
+      name_(windowName(window, attributes)) {
     if (showFps) {
         overlay_.emplace(view_.animationTimeInterval());
-        overlay_->reportTo(stderr);
+        overlay_->reportTo(stderr, name_);
     }
+}
+
+std::string HackSession::windowName(Window window, const XWindowAttributes& attributes) {
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", window);
+    return std::string("window ") + id + " at " + std::to_string(attributes.x) + "," + std::to_string(attributes.y);
 }
 
 void HackSession::setFrameInterval(double seconds) {
     pacer_ = FramePacer(seconds);
     if (overlay_) {
         overlay_.emplace(seconds);
-        overlay_->reportTo(stderr);
+        overlay_->reportTo(stderr, name_);
     }
 }
 
@@ -45,6 +52,9 @@ void HackSession::setThreads(std::int32_t threads) {
 }
 
 int HackSession::run(SignalWatch& signals) {
+    if (verbose_) {
+        std::fprintf(stderr, "pelmora: a %dx%d view in %s\n", size_.width, size_.height, name_.c_str());
+    }
     for (;;) {
         if (!readEvents()) {
             if (verbose_) {

@@ -45,6 +45,9 @@ private:
     };
 
     static Rect boundsOf(Size size);
+    // "window 0x200002 at 1280,0": XScreenSaver runs a hack per monitor, each
+    // in a window of its own at the monitor's place.
+    static std::string windowName(Window window, const XWindowAttributes& attributes);
     // Reads every queued event; false once the window has been destroyed.
     bool readEvents();
     void waitForWork(int signalFd) const;
@@ -59,6 +62,7 @@ private:
     BackBuffer buffer_;
     FramePacer pacer_;
     std::optional<FpsOverlay> overlay_;
+    std::string name_;
     bool verbose_ = false;
 };
 
