@@ -238,14 +238,26 @@ INSTANTIATE_TEST_SUITE_P(BouncingOffAndOn, FramePhysicsReference, ::testing::Val
 // --- Contact threshold --------------------------------------------------------
 
 // Sphere 1 sits at (x, y) from sphere 0 at (0, 50); both still and neutral.
+// The same frame through the fast step and the plain loop must agree.
 float pushOnSecond(float x, float y, float radius = 10.0F) {
-    std::vector<Vekthing> things{sphere(0.0F, 50.0F, 0.0F, 0.0F, 0), sphere(x, 50.0F + y, 0.0F, 0.0F, 0)};
-    FramePhysics physics;
-    physics.prepare(2);
-    physics.step(things, settingsWith(true), kBounds, FramePhysics::contactDistanceSquared(radius), 0.0F);
-    return things[1].px();
+    float pushes[2];
+    for (const bool reference : {false, true}) {
+        std::vector<Vekthing> things{sphere(0.0F, 50.0F, 0.0F, 0.0F, 0), sphere(x, 50.0F + y, 0.0F, 0.0F, 0)};
+        FramePhysics physics;
+        physics.prepare(2);
+        const float contact = FramePhysics::contactDistanceSquared(radius);
+        if (reference) {
+            physics.stepReference(things, settingsWith(true), kBounds, contact, 0.0F);
+        } else {
+            physics.step(things, settingsWith(true), kBounds, contact, 0.0F);
+        }
+        pushes[reference ? 1 : 0] = things[1].px();
+    }
+    EXPECT_EQ(bits(pushes[0]), bits(pushes[1])) << "the plain loop differs at " << x << ", " << y;
+    return pushes[0];
 }
 
+// Both ways, each time: a fault in both would agree with itself.
 TEST(FramePhysicsContact, TouchesOnlyStrictlyBelowTheSingleRoundedThreshold) {
     EXPECT_EQ(pushOnSecond(20.0F, 0.0F), 0.0F);   // s == 400 exactly
     EXPECT_EQ(pushOnSecond(12.0F, 16.0F), 0.0F);  // 144 + 256
