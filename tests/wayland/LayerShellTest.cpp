@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "HackProcess.h"
+#include "MissingServer.h"
 #include "SwayServer.h"
 #include "XvfbServer.h"
 
@@ -96,7 +97,9 @@ TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundA
     SwayServer sway(
         "output HEADLESS-1 resolution 640x480\n"
         "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     HackProcess terminal("/usr/bin/foot", {}, sway.clientEnvironment());
     ASSERT_TRUE(eventually([&] {
         const auto shot = sway.screenshot("HEADLESS-1");
@@ -117,7 +120,9 @@ TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundA
 
 TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
     SwayServer sway("output HEADLESS-1 resolution 320x240\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     const std::string pointer = std::string(PELMORA_TEST_POINTER) + " --hold 300 ";
     // Each input device exists only while its tool runs, and GTK needs a
     // moment to take it up; so the tool is run again until the saver ends.
@@ -144,7 +149,9 @@ TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
     SwayServer sway(
         "output HEADLESS-1 resolution 640x480\n"
         "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     auto pelmora = startPelmora(sway, "background");
     ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
 
@@ -167,9 +174,13 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
     // Sway's headless outputs cannot be unplugged in every version, so the
     // outputs here are windows of an outer sway, closed like any window.
     SwayServer outer("output HEADLESS-1 resolution 800x600\ndefault_border none\n");
-    ASSERT_EQ(outer.error(), "");
+    if (!outer.error().empty()) {
+        return missingServer(outer.error());
+    }
     SwayServer sway("output WL-2 scale 2\n", &outer);
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
     auto pelmora = startPelmora(sway, "background");
     ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
@@ -200,7 +211,9 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
 
 TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
     SwayServer sway("output HEADLESS-1 resolution 320x240\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     for (const char* layer : {"overlay", "background"}) {
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
             auto pelmora = startPelmora(sway, layer);
@@ -241,8 +254,10 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
                            {"--backend=headless-backend.so", "--socket=wayland-pelmora", "--idle-time=0",
                             "--log=" + runtime + "/weston.log"},
                            {{"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}});
-        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(runtime + "/wayland-pelmora.lock"); }))
-            << weston.standardError();
+        if (!eventually([&] { return std::filesystem::exists(runtime + "/wayland-pelmora.lock"); })) {
+            std::filesystem::remove_all(runtime);
+            return missingServer("weston: " + weston.standardError());
+        }
         std::this_thread::sleep_for(200ms);  // the lock comes just before the socket listens
         HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "background"},
                             {{"XDG_RUNTIME_DIR", runtime},
@@ -255,7 +270,9 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
     std::filesystem::remove_all(runtime);
 
     XvfbServer x(320, 240);
-    ASSERT_EQ(x.error(), "");
+    if (!x.error().empty()) {
+        return missingServer(x.error());
+    }
     HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "overlay"},
                         {{"DISPLAY", x.display()}, {"WAYLAND_DISPLAY", ""}, {"NO_AT_BRIDGE", "1"}});
     expectOneLineNaming(pelmora, "this is an X11 display");

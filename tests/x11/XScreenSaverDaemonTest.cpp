@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "HackProcess.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
@@ -44,17 +45,21 @@ class XScreenSaverDaemonTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/bin/xscreensaver", X_OK) != 0 || access("/usr/bin/xscreensaver-command", X_OK) != 0) {
-            GTEST_SKIP() << "xscreensaver is not installed (scripts/deps.sh test installs it)";
-        }
-        if (geteuid() == 0 && !othersCanRun(PELMORA_PROGRAM)) {
-            GTEST_SKIP() << "the user nobody cannot reach " << PELMORA_PROGRAM;
+            return missingServer("xscreensaver: it is not installed (scripts/deps.sh test installs it)");
         }
         if (server_.display().empty()) {
-            GTEST_SKIP() << server_.error();
+            return missingServer(server_.error());
         }
         char pattern[] = "/tmp/pelmora-xscreensaver-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         home_ = pattern;
+        // As root the daemon runs as nobody, who may not reach a build folder
+        // under root's home: it then runs a copy from its own.
+        program_ = PELMORA_PROGRAM;
+        if (geteuid() == 0 && !othersCanRun(program_)) {
+            program_ = home_ / "pelmora";
+            fs::copy_file(PELMORA_PROGRAM, program_);
+        }
         writeSettings();
         if (geteuid() == 0) {
             ASSERT_EQ(chown(home_.c_str(), kNobody, kNobody), 0);
@@ -79,7 +84,7 @@ protected:
                     "dpmsEnabled: False\n"
                     "timeout: 1:00:00\n"
                     "programs: \"Pelmora\" "
-                 << PELMORA_PROGRAM << " --root \\n\n";
+                 << program_.string() << " --root \\n\n";
     }
 
     // `command` run as the unprivileged user with nothing of the test's
@@ -110,6 +115,7 @@ protected:
 
     XvfbServer server_{640, 480};
     fs::path home_;
+    fs::path program_;
 };
 
 TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScreenShowsIt) {
@@ -117,7 +123,7 @@ TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScre
     ASSERT_TRUE(reader.ok());
     auto daemon = runAsUser({"xscreensaver", "-no-splash"});
     if (!activate()) {
-        GTEST_SKIP() << "the xscreensaver daemon did not answer xscreensaver-command: " << daemon->standardError();
+        return missingServer("the xscreensaver daemon: it did not answer xscreensaver-command: " + daemon->standardError());
     }
     bool shown = false;
     const auto deadline = std::chrono::steady_clock::now() + 20s;
