@@ -41,7 +41,7 @@ const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
                                "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
         {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "display", "verbose",
                              "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay"}},
+        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay", "verbose"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads", "rate", "force"}},
     };

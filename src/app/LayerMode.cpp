@@ -47,13 +47,15 @@ std::string LayerMode::helpText() {
            "                     mouse move ends it (swayidle -w timeout 300 'pelmora --layer overlay')\n"
            "  --layer background a live wallpaper under all windows on every output; runs until\n"
            "                     SIGTERM, SIGINT or SIGHUP (exec pelmora --layer background)\n"
-           "  --fps              show frames per second and load over the picture\n";
+           "  --fps              show frames per second and load over the picture\n"
+           "  --verbose          say how many views there are as outputs come and go, and when\n"
+           "                     the compositor gives the overlay no keyboard\n";
 }
 
 int LayerMode::run(const ProgramOptions& options) {
     auto stores = makeSettingsStores(options);
     LayerDesktop::Options desktopOptions{options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps,
-                                         std::nullopt, options.threads};
+                                         std::nullopt, options.threads, options.verbose};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -63,6 +65,29 @@ bool coveredByView(const Screenshot& shot) {
         }
     }
     return true;
+}
+
+// The count in the last "(views: N)" line of --verbose: the views alive then.
+std::optional<int> lastViewCount(const std::string& errors) {
+    const auto at = errors.rfind("(views: ");
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::atoi(errors.c_str() + at + 8);
+}
+
+// The threads the program started itself: GLib names each of its own, the
+// views' worker pools keep the program's name.
+int ownThreads(pid_t pid) {
+    int count = 0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        count += name == "pelmora" ? 1 : 0;
+    }
+    return count;
 }
 
 class LayerShellTest : public ::testing::Test {
@@ -207,6 +232,62 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
         const auto later = sway.screenshot("WL-1");
         return later && later->rgb != first->rgb;
     })) << "the remaining view stopped";
+}
+
+// Each output has one view; a view whose output goes is dropped with its
+// worker threads; with no output left the mode waits, says so once, and shows
+// a view when an output comes back. The outputs are windows of an outer sway.
+TEST_F(LayerShellTest, EachOutputHasOneViewAndAGoneOutputTakesItsViewAndWorkersAlong) {
+    SwayServer outer("output HEADLESS-1 resolution 640x480\ndefault_border none\n");
+    if (!outer.error().empty()) {
+        return missingServer(outer.error());
+    }
+    SwayServer sway("", &outer);
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
+    // Enough spheres that each view's physics wakes a worker thread, small
+    // enough that the background still shows.
+    HackProcess pelmora(PELMORA_PROGRAM,
+                        {"--layer", "background", "--verbose", "--threads", "2", "-numberOfThings", "400",
+                         "-sphereRadii", "2", "-showLocalFields", "NO"},
+                        sway.clientEnvironment());
+    const auto views = [&] { return lastViewCount(pelmora.standardError()); };
+    ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora.standardError();
+    ASSERT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    std::this_thread::sleep_for(500ms);
+    const int oneView = ownThreads(pelmora.pid());
+    ASSERT_GT(oneView, 1) << "no worker thread to follow";
+
+    sway.message("create_output");
+    ASSERT_TRUE(waitForView(sway, "WL-2")) << pelmora.standardError();
+    ASSERT_TRUE(eventually([&] { return views() == 2; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) > oneView; }));
+
+    outer.message("'[title=\"WL-2\"]' kill");
+    ASSERT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) == oneView; }))
+        << ownThreads(pelmora.pid()) << " threads, " << oneView << " with one view";
+
+    outer.message("'[title=\"WL-1\"]' kill");
+    ASSERT_TRUE(eventually([&] { return views() == 0; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) == 1; })) << ownThreads(pelmora.pid());
+    std::this_thread::sleep_for(500ms);
+    const std::string errors = pelmora.standardError();
+    std::size_t said = 0;
+    for (auto at = errors.find("no output is left"); at != std::string::npos;
+         at = errors.find("no output is left", at + 1)) {
+        ++said;
+    }
+    EXPECT_EQ(said, 1U) << errors;
+    ASSERT_TRUE(pelmora.running()) << errors;
+
+    sway.message("create_output");
+    ASSERT_TRUE(eventually([&] { return sway.outputNames().size() == 1; }));
+    EXPECT_TRUE(waitForView(sway, sway.outputNames().front())) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    kill(pelmora.pid(), SIGTERM);
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
 }
 
 TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
