@@ -170,6 +170,51 @@ TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
     }
 }
 
+// A compositor that will not give the overlay the keyboard (sway keeps it
+// with the first overlay surface that took it whole): the overlay says so,
+// asks for it on demand, and a pointer move still ends it. Each run holds a
+// keyboard that types one key after ten seconds: without any keyboard on
+// the seat there is nothing to refuse.
+TEST_F(LayerShellTest, AnOverlayRefusedTheKeyboardSaysSoAndStillEndsOnThePointer) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
+    HackProcess holder(PELMORA_TEST_KEYBOARD_HOLDER, {}, sway.clientEnvironment());
+    const auto isRed = [](Pixel p) { return p.r > 200 && p.g < 50 && p.b < 50; };
+    ASSERT_TRUE(eventually([&] {
+        const auto shot = sway.screenshot("HEADLESS-1");
+        return shot && shot->share(0, 0, 16, 16, isRed) > 0.9;
+    })) << "the keyboard holder did not show: " << holder.standardError();
+
+    auto keyboard = std::make_unique<HackProcess>("/usr/bin/wtype", std::vector<std::string>{"-s", "10000", "a"},
+                                                  sway.clientEnvironment());
+    HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "overlay", "--verbose"}, sway.clientEnvironment());
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return pelmora.standardError().find("no keyboard") != std::string::npos; }))
+        << pelmora.standardError();
+    // The key goes to the holder: it cannot end the saver.
+    keyboard->waitForExit(kPatience);
+    EXPECT_FALSE(pelmora.waitForExit(1000ms)) << "a key reached the overlay after all";
+    const std::string pointer = std::string(PELMORA_TEST_POINTER) + " --hold 300 move 30 0 3";
+    EXPECT_TRUE(eventually([&] {
+        sway.runClient(pointer);
+        return !pelmora.running();
+    })) << "a pointer move did not end the saver";
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+
+    // With the holder gone the keyboard is the overlay's: nothing to say, and the key ends it.
+    kill(holder.pid(), SIGTERM);
+    holder.waitForExit(kPatience);
+    ASSERT_TRUE(waitUntilGone(sway, "HEADLESS-1"));
+    keyboard = std::make_unique<HackProcess>("/usr/bin/wtype", std::vector<std::string>{"-s", "10000", "a"},
+                                             sway.clientEnvironment());
+    HackProcess given(PELMORA_PROGRAM, {"--layer", "overlay", "--verbose"}, sway.clientEnvironment());
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << given.standardError();
+    EXPECT_EQ(given.waitForExit(kPatience), 0) << "the key did not end the saver";
+    EXPECT_EQ(given.standardError().find("no keyboard"), std::string::npos) << given.standardError();
+}
+
 TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
     SwayServer sway(
         "output HEADLESS-1 resolution 640x480\n"

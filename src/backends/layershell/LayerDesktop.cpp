@@ -147,8 +147,10 @@ gboolean LayerDesktop::onKeyboardCheck(gpointer self) {
     desktop->keyboardCheckSource_ = 0;
     const bool focused = std::any_of(desktop->surfaces_.begin(), desktop->surfaces_.end(),
                                      [](const auto& surface) { return surface->hadKeyboard(); });
-    // No output yet, no verdict: the check waits for a view that can be refused.
-    if (desktop->surfaces_.empty()) {
+    GdkSeat* seat = gdk_display_get_default_seat(desktop->display_);
+    const bool keyboard = seat != nullptr && (gdk_seat_get_capabilities(seat) & GDK_SEAT_CAPABILITY_KEYBOARD) != 0;
+    // No output or no keyboard yet, no verdict: nothing could be refused so far.
+    if (desktop->surfaces_.empty() || !keyboard) {
         desktop->keyboardCheckSource_ = g_timeout_add(kKeyboardPatienceMs, onKeyboardCheck, self);
     } else if (!focused) {
         desktop->settleForKeyboardOnDemand();
