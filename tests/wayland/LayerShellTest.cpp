@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -89,6 +90,26 @@ int ownThreads(pid_t pid) {
     }
     return count;
 }
+
+// Outputs that can be unplugged: sway's headless outputs cannot be in every
+// version, so these are the windows of an outer sway that an inner one takes
+// as its outputs, closed like any window.
+class NestedSway {
+public:
+    explicit NestedSway(const std::string& innerConfig)
+        : outer_("output HEADLESS-1 resolution 800x600\ndefault_border none\n") {
+        if (outer_.error().empty()) {
+            inner_ = std::make_unique<SwayServer>(innerConfig, &outer_);
+        }
+    }
+    std::string error() const { return inner_ ? inner_->error() : outer_.error(); }
+    const SwayServer& outer() const { return outer_; }
+    const SwayServer& inner() const { return *inner_; }
+
+private:
+    SwayServer outer_;
+    std::unique_ptr<SwayServer> inner_;
+};
 
 class LayerShellTest : public ::testing::Test {
 protected:
@@ -241,16 +262,12 @@ TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
 }
 
 TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
-    // Sway's headless outputs cannot be unplugged in every version, so the
-    // outputs here are windows of an outer sway, closed like any window.
-    SwayServer outer("output HEADLESS-1 resolution 800x600\ndefault_border none\n");
-    if (!outer.error().empty()) {
-        return missingServer(outer.error());
+    NestedSway nested("output WL-2 scale 2\n");
+    if (!nested.error().empty()) {
+        return missingServer(nested.error());
     }
-    SwayServer sway("output WL-2 scale 2\n", &outer);
-    if (!sway.error().empty()) {
-        return missingServer(sway.error());
-    }
+    const SwayServer& outer = nested.outer();
+    const SwayServer& sway = nested.inner();
     ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
     auto pelmora = startPelmora(sway, "background");
     ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
@@ -281,16 +298,14 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
 
 // Each output has one view; a view whose output goes is dropped with its
 // worker threads; with no output left the mode waits, says so once, and shows
-// a view when an output comes back. The outputs are windows of an outer sway.
+// a view when an output comes back.
 TEST_F(LayerShellTest, EachOutputHasOneViewAndAGoneOutputTakesItsViewAndWorkersAlong) {
-    SwayServer outer("output HEADLESS-1 resolution 640x480\ndefault_border none\n");
-    if (!outer.error().empty()) {
-        return missingServer(outer.error());
+    NestedSway nested("");
+    if (!nested.error().empty()) {
+        return missingServer(nested.error());
     }
-    SwayServer sway("", &outer);
-    if (!sway.error().empty()) {
-        return missingServer(sway.error());
-    }
+    const SwayServer& outer = nested.outer();
+    const SwayServer& sway = nested.inner();
     // Enough spheres that each view's physics wakes a worker thread, small
     // enough that the background still shows.
     HackProcess pelmora(PELMORA_PROGRAM,
