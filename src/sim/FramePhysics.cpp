@@ -179,6 +179,7 @@ void FramePhysics::step(std::vector<Vekthing>& things, const PhysicsSettings& se
     job.input.contactDistanceSquared = contactDistanceSquared;
     job.input.recordContacts = settings.bouncingEnabled;
     job.parts = partsFor(n);
+    partsOfLastStep_ = job.parts;
     if (job.parts > 1) {
         pool_->run(&FramePhysics::runRows, &job, job.parts);
     } else {

@@ -64,6 +64,10 @@ public:
     // waking the workers would cost more than they save.
     static constexpr std::int64_t kPairsPerExtraThread = 40000;
 
+    // How many parts the last step() split its rows into; 1: it stayed on the
+    // calling thread and woke no worker.
+    std::int32_t partsOfLastStep() const { return partsOfLastStep_; }
+
     // The field at each sphere's start-of-frame position, without its own
     // charge and without the field strength.
     const std::vector<float>& fieldX() const { return fieldX_; }
@@ -79,6 +83,7 @@ private:
 
     std::int32_t count_ = 0;
     std::int32_t threads_ = 1;
+    std::int32_t partsOfLastStep_ = 1;
     // Padded by kFieldRowsPadding so vector blocks may read past the end.
     std::vector<float> snapX_;
     std::vector<float> snapY_;

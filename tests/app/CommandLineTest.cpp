@@ -216,6 +216,7 @@ TEST(CommandLine, LayerModeTakesOverlayOrBackground) {
     EXPECT_EQ(overlay.options.layer, ScreenLayer::Overlay);
     EXPECT_TRUE(overlay.options.fps);
     EXPECT_EQ(parse({"--layer=background"}).options.layer, ScreenLayer::Background);
+    EXPECT_TRUE(parse({"--layer", "background", "--verbose"}).options.verbose);
     // The compositor's wallpaper line must win over a locker's variable left in the environment.
     EXPECT_EQ(parse({"-layer", "background"}, std::string("0x400007")).options.mode, ProgramMode::Layer);
 

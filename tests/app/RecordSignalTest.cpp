@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "FfmpegSink.h"
 
 extern char** environ;
@@ -135,7 +136,7 @@ std::string commandOutput(const std::string& command) {
 
 TEST_F(RecordSignal, CtrlCFinishesAnMp4ThatPlays) {
     if (FfmpegSink::findFfmpeg().empty()) {
-        GTEST_SKIP() << "ffmpeg is not installed";
+        return testing::missingServer("ffmpeg: it is not installed");
     }
     const fs::path clip = folder_ / "out" / "clip.mp4";
     start({"--frames", "100000", "--size", "160x120", "--seed", "3", "--output", clip.string()});

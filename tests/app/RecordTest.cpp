@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "MissingServer.h"
 #include "CommandLine.h"
 #include "FfmpegSink.h"
 #include "InterruptWatch.h"
@@ -146,7 +147,7 @@ TEST_F(Record, VideoWithoutFfmpegNamesTheMissingProgram) {
 
 TEST_F(Record, VideoThroughFfmpeg) {
     if (FfmpegSink::findFfmpeg().empty()) {
-        GTEST_SKIP() << "ffmpeg is not installed";
+        return testing::missingServer("ffmpeg: it is not installed");
     }
     ProgramOptions o = options(12);
     o.width = 161;  // odd sides must still encode
@@ -418,7 +419,7 @@ TEST(InterruptWatchSignals, AreHeldUntilAskedForAndTheMaskComesBack) {
 TEST_F(Record, AGifPlaysAtItsRateAndFfmpegsMemoryStaysBounded) {
     const std::string ffmpeg = FfmpegSink::findFfmpeg();
     if (ffmpeg.empty() || !fs::exists("/usr/bin/time")) {
-        GTEST_SKIP() << "ffmpeg or GNU time is not installed";
+        return testing::missingServer("ffmpeg or GNU time: not installed");
     }
     // Each ffmpeg run goes through GNU time, which forks it from a small
     // process: a child forked straight from this one would count this

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "XvfbServer.h"
 
 // Last: Xlib's macros (None, Bool...) would break the headers above.
@@ -128,11 +129,12 @@ class WindowProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr || run("command -v xdotool").empty()) {
-            GTEST_SKIP() << "needs an X display and xdotool";
+            return pelmora::testing::missingServer("an X display and xdotool: $DISPLAY is not set or xdotool is missing");
         }
         display_ = XOpenDisplay(nullptr);
         if (display_ == nullptr) {
-            GTEST_SKIP() << "cannot open the display";
+            return pelmora::testing::missingServer(std::string("the X display ") + std::getenv("DISPLAY") +
+                                                   ": it cannot be opened");
         }
         config_ = fs::temp_directory_path() /
                   ("pelmora-gtk-test-" + std::to_string(getpid()) + "-" +

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FieldRows.h"
@@ -31,11 +33,37 @@ struct Population {
     Rect bounds{0.0, 0.0, 400.0, 300.0};
 };
 
-enum class Kind { Spread, Cluster, Coincident, NonFinite, Extreme };
+enum class Kind { Spread, Cluster, Coincident, NonFinite, Extreme, ExactContact };
+
+// Pairs whose squared distance is exactly the contact distance, and pairs a
+// little closer: the first must not touch, the second must. The radius is 5
+// or 10, so 4 r² and every offset below are exact in single precision.
+void placeAtTheContactDistance(Population& population, std::mt19937& random) {
+    const float r = std::uniform_int_distribution<int>(0, 1)(random) == 0 ? 5.0F : 10.0F;
+    population.settings.sphereRadii = r;
+    // A step under 2 r that whole-number positions up to 2^17 still hold exactly.
+    const float just = 2.0F * r - 1.0F / 64.0F;
+    const std::pair<float, float> offsets[] = {{2.0F * r, 0.0F},
+                                               {0.0F, 2.0F * r},
+                                               {r * 6.0F / 5.0F, r * 8.0F / 5.0F},
+                                               {-r * 8.0F / 5.0F, r * 6.0F / 5.0F},
+                                               {just, 0.0F},
+                                               {0.0F, -just}};
+    auto& things = population.things;
+    for (std::size_t k = 1; k < things.size(); k += 2) {
+        // Partners on a grid far enough apart that only each pair touches.
+        const auto cell = static_cast<float>(k / 2);
+        const float x = 30.0F + 60.0F * std::fmod(cell, 6.0F);
+        const float y = 30.0F + 60.0F * std::floor(cell / 6.0F);
+        const auto& [dx, dy] = offsets[(k / 2) % std::size(offsets)];
+        things[k - 1].set(x, y, things[k - 1].px(), things[k - 1].py());
+        things[k].set(x + dx, y + dy, things[k].px(), things[k].py());
+    }
+}
 
 // Spheres placed for the kind of case: spread over the box, packed in a few
 // touching clusters, stacked on a few points, with NaN and infinite values,
-// or with huge charges and strengths.
+// with huge charges and strengths, or in pairs exactly at the contact distance.
 Population populate(std::int32_t count, Kind kind, bool bouncing, std::uint32_t seed) {
     std::mt19937 random(seed);
     const auto uniform = [&random](float low, float high) {
@@ -85,6 +113,9 @@ Population populate(std::int32_t count, Kind kind, bool bouncing, std::uint32_t 
         population.settings.electricFieldStrength = seed % 2 == 0 ? 3.0e37F : -1.0e30F;
         population.settings.bounceForce = -7.0e36F;
     }
+    if (kind == Kind::ExactContact) {
+        placeAtTheContactDistance(population, random);
+    }
     return population;
 }
 
@@ -114,6 +145,9 @@ void expectSameFrames(Population population, std::int32_t threads, int frames, c
     for (int frame = 0; frame < frames; ++frame) {
         fastPhysics.prepare(count);
         fastPhysics.step(fast, population.settings, population.bounds, contact, scale);
+        if (count <= 2) {
+            ASSERT_EQ(fastPhysics.partsOfLastStep(), 1) << what << ": a tiny population woke a worker";
+        }
         plainPhysics.prepare(count);
         plainPhysics.stepReference(plain, population.settings, population.bounds, contact, scale);
         ASSERT_EQ(stateBits(fast, fastPhysics), stateBits(plain, plainPhysics)) << what << ", frame " << frame;
@@ -131,7 +165,8 @@ std::vector<std::int32_t> interestingCounts() {
 
 void expectSameOnThisTarget(const std::string& target) {
     std::uint32_t seed = 1;
-    for (const Kind kind : {Kind::Spread, Kind::Cluster, Kind::Coincident, Kind::NonFinite, Kind::Extreme}) {
+    for (const Kind kind :
+         {Kind::Spread, Kind::Cluster, Kind::Coincident, Kind::NonFinite, Kind::Extreme, Kind::ExactContact}) {
         for (const bool bouncing : {false, true}) {
             for (const std::int32_t count : interestingCounts()) {
                 const std::string what = target + " kind " + std::to_string(static_cast<int>(kind)) + " bouncing " +
@@ -143,13 +178,17 @@ void expectSameOnThisTarget(const std::string& target) {
             }
         }
     }
-    // Sizes that split across threads, in shares that do not fill whole vectors.
+    // One and two spheres with threads to spare, which stay on the calling
+    // thread; then sizes that split across threads, in shares that do not
+    // fill whole vectors.
     for (const std::int32_t threads : {2, 3}) {
-        for (const std::int32_t count : {211, 1001}) {
+        for (const std::int32_t count : {1, 2, 211, 1001}) {
             const std::string what = target + " clusters, threads " + std::to_string(threads) + " count " +
                                      std::to_string(count);
             expectSameFrames(populate(count, Kind::Cluster, true, ++seed), threads, 4, what);
-            expectSameFrames(populate(count, Kind::NonFinite, true, ++seed), threads, 3, what + " non-finite");
+            const bool tiny = count <= 2;
+            expectSameFrames(populate(count, tiny ? Kind::ExactContact : Kind::NonFinite, true, ++seed), threads, 3,
+                             what + (tiny ? " exact contact" : " non-finite"));
             if (::testing::Test::HasFatalFailure()) {
                 return;
             }
@@ -182,14 +221,46 @@ TEST(FramePhysicsFastPath, ThousandsOfSpheresOnTwoThreads) {
 }
 
 TEST(FramePhysicsFastPath, ListShorterThanTheCountLeavesZeroFieldsPastItsEnd) {
-    Population population = populate(9, Kind::Spread, false, 5);
-    FramePhysics physics(2);
-    physics.prepare(12);
-    physics.step(population.things, population.settings, population.bounds, 400.0F, 0.5F);
-    ASSERT_EQ(physics.fieldX().size(), 12U);
-    for (std::size_t k = 9; k < 12; ++k) {
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(physics.fieldX()[k]), 0U);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(physics.fieldY()[k]), 0U);
+    // The same object first fills every field, so zeros past the shortened
+    // list are written by the step, not left from a fresh allocation.
+    for (const bool reference : {false, true}) {
+        Population population = populate(12, Kind::Spread, false, 5);
+        FramePhysics physics(2);
+        const auto frame = [&] {
+            physics.prepare(12);
+            if (reference) {
+                physics.stepReference(population.things, population.settings, population.bounds, 400.0F, 0.5F);
+            } else {
+                physics.step(population.things, population.settings, population.bounds, 400.0F, 0.5F);
+            }
+        };
+        frame();
+        ASSERT_NE(physics.fieldX()[11], 0.0F);
+        population.things.resize(9);
+        frame();
+        ASSERT_EQ(physics.fieldX().size(), 12U);
+        for (std::size_t k = 9; k < 12; ++k) {
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(physics.fieldX()[k]), 0U) << "reference " << reference << " " << k;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(physics.fieldY()[k]), 0U) << "reference " << reference << " " << k;
+        }
+    }
+}
+
+// Waking the workers pays only for many pairs: a few spheres never do, however
+// many threads there are; from kPairsPerExtraThread pairs on one more helps.
+TEST(FramePhysicsFastPath, TinyPopulationsStayOnTheCallingThread) {
+    for (const std::int32_t threads : {2, 3, 8}) {
+        FramePhysics physics(threads);
+        for (const std::int32_t count : {0, 1, 2, 3, 199}) {
+            Population population = populate(count, Kind::Spread, true, 11);
+            physics.prepare(count);
+            physics.step(population.things, population.settings, population.bounds, 400.0F, 0.5F);
+            EXPECT_EQ(physics.partsOfLastStep(), 1) << threads << " threads, " << count << " spheres";
+        }
+        Population population = populate(200, Kind::Spread, true, 12);
+        physics.prepare(200);
+        physics.step(population.things, population.settings, population.bounds, 400.0F, 0.5F);
+        EXPECT_EQ(physics.partsOfLastStep(), 2) << threads << " threads, 200 spheres";
     }
 }
 
@@ -218,6 +289,27 @@ TEST(FieldRows, AnyRowRangeMatchesTheScalarRowsAndTheirContacts) {
         if (end - begin > 20) {
             EXPECT_FALSE(plainContacts.empty());  // the clusters really touch
         }
+    }
+}
+
+// Exactly at the contact distance a pair does not touch; a hair closer it does.
+TEST(FieldRows, APairExactlyAtTheContactDistanceDoesNotTouch) {
+    const float below = std::nextafter(20.0F, 0.0F);
+    // Sphere 0 against 1 (20 along x), 2 (12, 16: 144 + 256) and 3 (a hair under 20 along y).
+    std::vector<float> x(4 + kFieldRowsPadding), y(x.size()), charge(x.size());
+    const float places[][2] = {{20.0F, 20.0F}, {40.0F, 20.0F}, {8.0F, 4.0F}, {20.0F, 20.0F - below}};
+    for (std::size_t k = 0; k < 4; ++k) {
+        x[k] = places[k][0];
+        y[k] = places[k][1];
+    }
+    const FieldRowsInput input{x.data(), y.data(), charge.data(), 4, FramePhysics::contactDistanceSquared(10.0F), true};
+    std::vector<float> fieldX(4), fieldY(4);
+    std::vector<Contact> fast, plain;
+    computeFieldRows(input, 0, 1, fieldX.data(), fieldY.data(), fast);
+    computeFieldRowsScalar(input, 0, 1, fieldX.data(), fieldY.data(), plain);
+    for (const auto* contacts : {&fast, &plain}) {
+        ASSERT_EQ(contacts->size(), 1U) << (contacts == &fast ? "vector rows" : "scalar rows");
+        EXPECT_EQ((*contacts)[0].j, 3);
     }
 }
 

@@ -84,7 +84,7 @@ TEST(FramePhysicsExample, TwoTouchingSpheresToTheLastBit) {
     px1 = px1 + (1.0F * 2.0F) * field1;
     const float x1 = 60.0F + px1 * 0.5F;
 
-    // What the Part states, and the exact values the steps give.
+    // The fields and speeds this pair must come to, and the exact floats the steps give.
     EXPECT_EQ(field0, -0.1F);
     EXPECT_EQ(field1, 0.1F);
     EXPECT_EQ(px0, -2.2F);
@@ -106,7 +106,7 @@ TEST(FramePhysicsExample, TwoTouchingSpheresToTheLastBit) {
     EXPECT_EQ(bits(things[1].py()), bits(0.0F));
 }
 
-// --- A literal reference of the Part, run frame after frame -------------------
+// --- A step-by-step reference, run frame after frame --------------------------
 
 struct Body {
     float x, y, px, py;
@@ -115,7 +115,7 @@ struct Body {
 
 // The step as it must be, and two wrong variants that the scene must tell apart:
 // everything in single precision, and field sums kept in double.
-enum class Precision { Stated, AllSingle, WideSum };
+enum class Precision { Reference, AllSingle, WideSum };
 
 void reflect(float& position, float& velocity, double extent) {
     const auto limit = static_cast<float>(static_cast<std::int32_t>(extent - 20.0));
@@ -157,7 +157,7 @@ void referenceFrame(std::vector<Body>& b, const PhysicsSettings& settings, const
             const auto qj = static_cast<float>(b[j].q);
             wideX += (double{qj} * dxd) / double{s};
             wideY += (double{qj} * dyd) / double{s};
-            if (precision == Precision::Stated) {
+            if (precision == Precision::Reference) {
                 fieldX[i] = static_cast<float>(double{fieldX[i]} + (double{qj} * dxd) / double{s});
                 fieldY[i] = static_cast<float>(double{fieldY[i]} + (double{qj} * dyd) / double{s});
             } else if (single) {
@@ -201,7 +201,7 @@ std::vector<std::uint32_t> bitsOf(const std::vector<Body>& bodies, const std::ve
 
 class FramePhysicsReference : public ::testing::TestWithParam<bool> {};
 
-TEST_P(FramePhysicsReference, MatchesThePartFrameAfterFrame) {
+TEST_P(FramePhysicsReference, MatchesTheStepByStepReferenceFrameAfterFrame) {
     // A crowded box, so that contacts, reflections and fractional positions abound.
     const Rect bounds{0.0, 0.0, 260.0, 210.0};
     std::srand(77);
@@ -213,15 +213,15 @@ TEST_P(FramePhysicsReference, MatchesThePartFrameAfterFrame) {
     const float contact = FramePhysics::contactDistanceSquared(settings.sphereRadii);
     const float scale = FramePhysics::speedScale(37.0F);
 
-    std::vector<Body> stated = bodiesOf(things), single = stated, wide = stated;
-    std::vector<float> statedX, statedY, otherX, otherY;
+    std::vector<Body> reference = bodiesOf(things), single = reference, wide = reference;
+    std::vector<float> referenceX, referenceY, otherX, otherY;
     bool singleDiffers = false, wideDiffers = false;
     FramePhysics physics;
     for (int frame = 0; frame < 40; ++frame) {
         physics.prepare(static_cast<std::int32_t>(things.size()));
         physics.step(things, settings, bounds, contact, scale);
-        referenceFrame(stated, settings, bounds, contact, scale, statedX, statedY, Precision::Stated);
-        const auto expected = bitsOf(stated, statedX, statedY);
+        referenceFrame(reference, settings, bounds, contact, scale, referenceX, referenceY, Precision::Reference);
+        const auto expected = bitsOf(reference, referenceX, referenceY);
         ASSERT_EQ(bitsOf(bodiesOf(things), physics.fieldX(), physics.fieldY()), expected) << "frame " << frame;
 
         referenceFrame(single, settings, bounds, contact, scale, otherX, otherY, Precision::AllSingle);
@@ -238,14 +238,26 @@ INSTANTIATE_TEST_SUITE_P(BouncingOffAndOn, FramePhysicsReference, ::testing::Val
 // --- Contact threshold --------------------------------------------------------
 
 // Sphere 1 sits at (x, y) from sphere 0 at (0, 50); both still and neutral.
+// The same frame through the fast step and the plain loop must agree.
 float pushOnSecond(float x, float y, float radius = 10.0F) {
-    std::vector<Vekthing> things{sphere(0.0F, 50.0F, 0.0F, 0.0F, 0), sphere(x, 50.0F + y, 0.0F, 0.0F, 0)};
-    FramePhysics physics;
-    physics.prepare(2);
-    physics.step(things, settingsWith(true), kBounds, FramePhysics::contactDistanceSquared(radius), 0.0F);
-    return things[1].px();
+    float pushes[2];
+    for (const bool reference : {false, true}) {
+        std::vector<Vekthing> things{sphere(0.0F, 50.0F, 0.0F, 0.0F, 0), sphere(x, 50.0F + y, 0.0F, 0.0F, 0)};
+        FramePhysics physics;
+        physics.prepare(2);
+        const float contact = FramePhysics::contactDistanceSquared(radius);
+        if (reference) {
+            physics.stepReference(things, settingsWith(true), kBounds, contact, 0.0F);
+        } else {
+            physics.step(things, settingsWith(true), kBounds, contact, 0.0F);
+        }
+        pushes[reference ? 1 : 0] = things[1].px();
+    }
+    EXPECT_EQ(bits(pushes[0]), bits(pushes[1])) << "the plain loop differs at " << x << ", " << y;
+    return pushes[0];
 }
 
+// Both ways, each time: a fault in both would agree with itself.
 TEST(FramePhysicsContact, TouchesOnlyStrictlyBelowTheSingleRoundedThreshold) {
     EXPECT_EQ(pushOnSecond(20.0F, 0.0F), 0.0F);   // s == 400 exactly
     EXPECT_EQ(pushOnSecond(12.0F, 16.0F), 0.0F);  // 144 + 256

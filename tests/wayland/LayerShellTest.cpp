@@ -6,12 +6,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "HackProcess.h"
+#include "MissingServer.h"
 #include "SwayServer.h"
 #include "XvfbServer.h"
 
@@ -64,6 +68,49 @@ bool coveredByView(const Screenshot& shot) {
     return true;
 }
 
+// The count in the last "(views: N)" line of --verbose: the views alive then.
+std::optional<int> lastViewCount(const std::string& errors) {
+    const auto at = errors.rfind("(views: ");
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::atoi(errors.c_str() + at + 8);
+}
+
+// The threads the program started itself: GLib names each of its own, the
+// views' worker pools keep the program's name.
+int ownThreads(pid_t pid) {
+    int count = 0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        count += name == "pelmora" ? 1 : 0;
+    }
+    return count;
+}
+
+// Outputs that can be unplugged: sway's headless outputs cannot be in every
+// version, so these are the windows of an outer sway that an inner one takes
+// as its outputs, closed like any window.
+class NestedSway {
+public:
+    explicit NestedSway(const std::string& innerConfig)
+        : outer_("output HEADLESS-1 resolution 800x600\ndefault_border none\n") {
+        if (outer_.error().empty()) {
+            inner_ = std::make_unique<SwayServer>(innerConfig, &outer_);
+        }
+    }
+    std::string error() const { return inner_ ? inner_->error() : outer_.error(); }
+    const SwayServer& outer() const { return outer_; }
+    const SwayServer& inner() const { return *inner_; }
+
+private:
+    SwayServer outer_;
+    std::unique_ptr<SwayServer> inner_;
+};
+
 class LayerShellTest : public ::testing::Test {
 protected:
     std::unique_ptr<HackProcess> startPelmora(const SwayServer& sway, const std::string& layer,
@@ -98,7 +145,9 @@ TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundA
     SwayServer sway(
         "output HEADLESS-1 resolution 640x480\n"
         "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     HackProcess terminal("/usr/bin/foot", {}, sway.clientEnvironment());
     ASSERT_TRUE(eventually([&] {
         const auto shot = sway.screenshot("HEADLESS-1");
@@ -119,7 +168,9 @@ TEST_F(LayerShellTest, TheOverlayCoversTheWholeOutputAboveWindowsWithBackgroundA
 
 TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
     SwayServer sway("output HEADLESS-1 resolution 320x240\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     const std::string pointer = std::string(PELMORA_TEST_POINTER) + " --hold 300 ";
     // Each input device exists only while its tool runs, and GTK needs a
     // moment to take it up; so the tool is run again until the saver ends.
@@ -142,11 +193,58 @@ TEST_F(LayerShellTest, TheOverlayEndsOnAKeyAClickOrAPointerMoveButNotOnANudge) {
     }
 }
 
+// A compositor that will not give the overlay the keyboard (sway keeps it
+// with the first overlay surface that took it whole): the overlay says so,
+// asks for it on demand, and a pointer move still ends it. Each run holds a
+// keyboard that types one key after ten seconds: without any keyboard on
+// the seat there is nothing to refuse.
+TEST_F(LayerShellTest, AnOverlayRefusedTheKeyboardSaysSoAndStillEndsOnThePointer) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
+    HackProcess holder(PELMORA_TEST_KEYBOARD_HOLDER, {}, sway.clientEnvironment());
+    const auto isRed = [](Pixel p) { return p.r > 200 && p.g < 50 && p.b < 50; };
+    ASSERT_TRUE(eventually([&] {
+        const auto shot = sway.screenshot("HEADLESS-1");
+        return shot && shot->share(0, 0, 16, 16, isRed) > 0.9;
+    })) << "the keyboard holder did not show: " << holder.standardError();
+
+    auto keyboard = std::make_unique<HackProcess>("/usr/bin/wtype", std::vector<std::string>{"-s", "10000", "a"},
+                                                  sway.clientEnvironment());
+    HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "overlay", "--verbose"}, sway.clientEnvironment());
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return pelmora.standardError().find("no keyboard") != std::string::npos; }))
+        << pelmora.standardError();
+    // The key goes to the holder: it cannot end the saver.
+    keyboard->waitForExit(kPatience);
+    EXPECT_FALSE(pelmora.waitForExit(1000ms)) << "a key reached the overlay after all";
+    const std::string pointer = std::string(PELMORA_TEST_POINTER) + " --hold 300 move 30 0 3";
+    EXPECT_TRUE(eventually([&] {
+        sway.runClient(pointer);
+        return !pelmora.running();
+    })) << "a pointer move did not end the saver";
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+
+    // With the holder gone the keyboard is the overlay's: nothing to say, and the key ends it.
+    kill(holder.pid(), SIGTERM);
+    holder.waitForExit(kPatience);
+    ASSERT_TRUE(waitUntilGone(sway, "HEADLESS-1"));
+    keyboard = std::make_unique<HackProcess>("/usr/bin/wtype", std::vector<std::string>{"-s", "10000", "a"},
+                                             sway.clientEnvironment());
+    HackProcess given(PELMORA_PROGRAM, {"--layer", "overlay", "--verbose"}, sway.clientEnvironment());
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << given.standardError();
+    EXPECT_EQ(given.waitForExit(kPatience), 0) << "the key did not end the saver";
+    EXPECT_EQ(given.standardError().find("no keyboard"), std::string::npos) << given.standardError();
+}
+
 TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
     SwayServer sway(
         "output HEADLESS-1 resolution 640x480\n"
         "for_window [app_id=\"foot\"] floating enable, resize set 200 120, move position 100 100\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     auto pelmora = startPelmora(sway, "background");
     ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
 
@@ -166,12 +264,12 @@ TEST_F(LayerShellTest, TheBackgroundShowsAroundAWindowAndUnderIt) {
 }
 
 TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
-    // Sway's headless outputs cannot be unplugged in every version, so the
-    // outputs here are windows of an outer sway, closed like any window.
-    SwayServer outer("output HEADLESS-1 resolution 800x600\ndefault_border none\n");
-    ASSERT_EQ(outer.error(), "");
-    SwayServer sway("output WL-2 scale 2\n", &outer);
-    ASSERT_EQ(sway.error(), "");
+    NestedSway nested("output WL-2 scale 2\n");
+    if (!nested.error().empty()) {
+        return missingServer(nested.error());
+    }
+    const SwayServer& outer = nested.outer();
+    const SwayServer& sway = nested.inner();
     ASSERT_EQ(sway.outputNames(), std::vector<std::string>{"WL-1"});
     auto pelmora = startPelmora(sway, "background", {"--verbose"});
     ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
@@ -211,7 +309,9 @@ TEST_F(LayerShellTest, F11InTheWindowShowsANewPictureSpreadOverTheWholeOutput) {
     // to the output's 1600 x 1000.
     SwayServer sway("output HEADLESS-1 resolution 1600x1000\ndefault_border none\n"
                     "for_window [title=\"^Pelmora$\"] floating enable\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     // Slow spheres and no field: where a sphere is is where it was made.
     HackProcess pelmora(PELMORA_PROGRAM,
                         {"--verbose", "-speedDivisor", "1", "-electricFieldStrength", "0", "-showLocalFields", "NO"},
@@ -233,9 +333,65 @@ TEST_F(LayerShellTest, F11InTheWindowShowsANewPictureSpreadOverTheWholeOutput) {
     })) << pelmora.standardError();
 }
 
+// Each output has one view; a view whose output goes is dropped with its
+// worker threads; with no output left the mode waits, says so once, and shows
+// a view when an output comes back.
+TEST_F(LayerShellTest, EachOutputHasOneViewAndAGoneOutputTakesItsViewAndWorkersAlong) {
+    NestedSway nested("");
+    if (!nested.error().empty()) {
+        return missingServer(nested.error());
+    }
+    const SwayServer& outer = nested.outer();
+    const SwayServer& sway = nested.inner();
+    // Enough spheres that each view's physics wakes a worker thread, small
+    // enough that the background still shows.
+    HackProcess pelmora(PELMORA_PROGRAM,
+                        {"--layer", "background", "--verbose", "--threads", "2", "-numberOfThings", "400",
+                         "-sphereRadii", "2", "-showLocalFields", "NO"},
+                        sway.clientEnvironment());
+    const auto views = [&] { return lastViewCount(pelmora.standardError()); };
+    ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora.standardError();
+    ASSERT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    std::this_thread::sleep_for(500ms);
+    const int oneView = ownThreads(pelmora.pid());
+    ASSERT_GT(oneView, 1) << "no worker thread to follow";
+
+    sway.message("create_output");
+    ASSERT_TRUE(waitForView(sway, "WL-2")) << pelmora.standardError();
+    ASSERT_TRUE(eventually([&] { return views() == 2; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) > oneView; }));
+
+    outer.message("'[title=\"WL-2\"]' kill");
+    ASSERT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) == oneView; }))
+        << ownThreads(pelmora.pid()) << " threads, " << oneView << " with one view";
+
+    outer.message("'[title=\"WL-1\"]' kill");
+    ASSERT_TRUE(eventually([&] { return views() == 0; })) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return ownThreads(pelmora.pid()) == 1; })) << ownThreads(pelmora.pid());
+    std::this_thread::sleep_for(500ms);
+    const std::string errors = pelmora.standardError();
+    std::size_t said = 0;
+    for (auto at = errors.find("no output is left"); at != std::string::npos;
+         at = errors.find("no output is left", at + 1)) {
+        ++said;
+    }
+    EXPECT_EQ(said, 1U) << errors;
+    ASSERT_TRUE(pelmora.running()) << errors;
+
+    sway.message("create_output");
+    ASSERT_TRUE(eventually([&] { return sway.outputNames().size() == 1; }));
+    EXPECT_TRUE(waitForView(sway, sway.outputNames().front())) << pelmora.standardError();
+    EXPECT_TRUE(eventually([&] { return views() == 1; })) << pelmora.standardError();
+    kill(pelmora.pid(), SIGTERM);
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+}
+
 TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
     SwayServer sway("output HEADLESS-1 resolution 320x240\n");
-    ASSERT_EQ(sway.error(), "");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
     for (const char* layer : {"overlay", "background"}) {
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
             auto pelmora = startPelmora(sway, layer);
@@ -276,8 +432,10 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
                            {"--backend=headless-backend.so", "--socket=wayland-pelmora", "--idle-time=0",
                             "--log=" + runtime + "/weston.log"},
                            {{"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ""}});
-        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(runtime + "/wayland-pelmora.lock"); }))
-            << weston.standardError();
+        if (!eventually([&] { return std::filesystem::exists(runtime + "/wayland-pelmora.lock"); })) {
+            std::filesystem::remove_all(runtime);
+            return missingServer("weston: " + weston.standardError());
+        }
         std::this_thread::sleep_for(200ms);  // the lock comes just before the socket listens
         HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "background"},
                             {{"XDG_RUNTIME_DIR", runtime},
@@ -290,7 +448,9 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
     std::filesystem::remove_all(runtime);
 
     XvfbServer x(320, 240);
-    ASSERT_EQ(x.error(), "");
+    if (!x.error().empty()) {
+        return missingServer(x.error());
+    }
     HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "overlay"},
                         {{"DISPLAY", x.display()}, {"WAYLAND_DISPLAY", ""}, {"NO_AT_BRIDGE", "1"}});
     expectOneLineNaming(pelmora, "this is an X11 display");

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "HackProcess.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
@@ -48,7 +49,7 @@ class HackWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (server_.display().empty()) {
-            GTEST_SKIP() << server_.error();
+            return missingServer(server_.error());
         }
         char pattern[] = "/tmp/pelmora-x11-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "HackProcess.h"
 #include "SettingsSchema.h"
 #include "TestWindow.h"
@@ -163,7 +164,7 @@ class PelmoraPageCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (server_.display().empty()) {
-            GTEST_SKIP() << server_.error();
+            return testing::missingServer(server_.error());
         }
         char pattern[] = "/tmp/pelmora-page-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

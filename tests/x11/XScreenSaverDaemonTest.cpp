@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DummyXorgServer.h"
+#include "MissingServer.h"
 #include "HackProcess.h"
 #include "ScreenShots.h"
 #include "TestWindow.h"
@@ -54,17 +55,23 @@ protected:
 
     void SetUp() override {
         if (access("/usr/bin/xscreensaver", X_OK) != 0 || access("/usr/bin/xscreensaver-command", X_OK) != 0) {
-            GTEST_SKIP() << "xscreensaver is not installed (scripts/deps.sh test installs it)";
-        }
-        if (geteuid() == 0 && !othersCanRun(PELMORA_PROGRAM)) {
-            GTEST_SKIP() << "the user nobody cannot reach " << PELMORA_PROGRAM;
+            return missingServer("xscreensaver: it is not installed (scripts/deps.sh test installs it)");
         }
         std::string why;
         display_ = display(why);
-        ASSERT_FALSE(display_.empty()) << why;
+        if (display_.empty()) {
+            return missingServer(why);
+        }
         char pattern[] = "/tmp/pelmora-xscreensaver-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         home_ = pattern;
+        // As root the daemon runs as nobody, who may not reach a build folder
+        // under root's home: it then runs a copy from its own.
+        program_ = PELMORA_PROGRAM;
+        if (geteuid() == 0 && !othersCanRun(program_)) {
+            program_ = home_ / "pelmora";
+            fs::copy_file(PELMORA_PROGRAM, program_);
+        }
         writeSettings();
         if (geteuid() == 0) {
             ASSERT_EQ(chown(home_.c_str(), kNobody, kNobody), 0);
@@ -89,7 +96,7 @@ protected:
                     "dpmsEnabled: False\n"
                     "timeout: 1:00:00\n"
                     "programs: \"Pelmora\" "
-                 << PELMORA_PROGRAM << " --root \\n\n";
+                 << program_.string() << " --root \\n\n";
     }
 
     // `command` run as the unprivileged user with nothing of the test's
@@ -127,6 +134,7 @@ protected:
     XvfbServer single_{640, 480};
     std::string display_;
     fs::path home_;
+    fs::path program_;
 };
 
 TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScreenShowsIt) {
@@ -134,7 +142,7 @@ TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScre
     ASSERT_TRUE(reader.ok());
     auto daemon = runAsUser({"xscreensaver", "-no-splash"});
     if (!activate()) {
-        GTEST_SKIP() << "the xscreensaver daemon did not answer xscreensaver-command: " << daemon->standardError();
+        return missingServer("the xscreensaver daemon: it did not answer xscreensaver-command: " + daemon->standardError());
     }
     bool shown = false;
     const auto deadline = std::chrono::steady_clock::now() + 20s;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "MissingServer.h"
 #include "HackProcess.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
@@ -28,10 +29,10 @@ class XsecurelockTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/bin/xsecurelock", X_OK) != 0) {
-            GTEST_SKIP() << "xsecurelock is not installed (scripts/deps.sh test installs it)";
+            return missingServer("xsecurelock: it is not installed (scripts/deps.sh test installs it)");
         }
         if (server_.display().empty()) {
-            GTEST_SKIP() << server_.error();
+            return missingServer(server_.error());
         }
         char pattern[] = "/tmp/pelmora-xsecurelock-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #ifdef GDK_WINDOWING_WAYLAND
 #include <gdk/gdkwayland.h>
@@ -59,6 +60,9 @@ LayerDesktop::~LayerDesktop() {
     if (sweepSource_ != 0) {
         g_source_remove(sweepSource_);
     }
+    if (keyboardCheckSource_ != 0) {
+        g_source_remove(keyboardCheckSource_);
+    }
     if (display_ != nullptr) {
         g_signal_handlers_disconnect_by_data(display_, this);
     }
@@ -73,6 +77,12 @@ int LayerDesktop::run() {
     const int monitors = gdk_display_get_n_monitors(display_);
     for (int index = 0; index < monitors; ++index) {
         addSurface(gdk_display_get_monitor(display_, index));
+    }
+    if (surfaces_.empty()) {
+        reportViews("no output to show on");
+    }
+    if (options_.layer == ScreenLayer::Overlay) {
+        keyboardCheckSource_ = g_timeout_add(kKeyboardPatienceMs, onKeyboardCheck, this);
     }
     if (!stopped_) {
         g_main_loop_run(loop_);
@@ -89,12 +99,15 @@ void LayerDesktop::addSurface(GdkMonitor* monitor) {
     }
     LayerSurface::Options options{
         {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads, options_.verbose, monitor},
-        options_.layer, monitor};
+        options_.layer,
+        monitor,
+        keyboardOnDemand_};
     // Saver input on any output ends the saver on all of them.
     auto requestEnd = [loop = loop_] { g_main_loop_quit(loop); };
     surfaces_.push_back(std::make_unique<LayerSurface>(
         stores_, options, requestEnd, [this](const LayerSurface* closed) { surfaceClosed(closed); }));
     surfaces_.back()->show();
+    reportViews("an output came");
 }
 
 void LayerDesktop::dropSurface(GdkMonitor* monitor) {
@@ -104,7 +117,9 @@ void LayerDesktop::dropSurface(GdkMonitor* monitor) {
             std::erase(closed_, surface.get());
         }
     }
-    std::erase_if(surfaces_, [monitor](const auto& surface) { return surface->monitor() == monitor; });
+    if (std::erase_if(surfaces_, [monitor](const auto& surface) { return surface->monitor() == monitor; }) > 0) {
+        reportViews("an output went");
+    }
 }
 
 void LayerDesktop::surfaceClosed(const LayerSurface* surface) {
@@ -118,11 +133,57 @@ void LayerDesktop::surfaceClosed(const LayerSurface* surface) {
 gboolean LayerDesktop::onSweep(gpointer self) {
     auto* desktop = static_cast<LayerDesktop*>(self);
     desktop->sweepSource_ = 0;
-    std::erase_if(desktop->surfaces_, [desktop](const auto& surface) {
+    const auto dropped = std::erase_if(desktop->surfaces_, [desktop](const auto& surface) {
         return std::find(desktop->closed_.begin(), desktop->closed_.end(), surface.get()) != desktop->closed_.end();
     });
     desktop->closed_.clear();
+    if (dropped > 0) {
+        desktop->reportViews("the compositor closed a view");
+    }
     return G_SOURCE_REMOVE;
+}
+
+gboolean LayerDesktop::onKeyboardCheck(gpointer self) {
+    auto* desktop = static_cast<LayerDesktop*>(self);
+    desktop->keyboardCheckSource_ = 0;
+    const bool focused = std::any_of(desktop->surfaces_.begin(), desktop->surfaces_.end(),
+                                     [](const auto& surface) { return surface->hadKeyboard(); });
+    GdkSeat* seat = gdk_display_get_default_seat(desktop->display_);
+    const bool keyboard = seat != nullptr && (gdk_seat_get_capabilities(seat) & GDK_SEAT_CAPABILITY_KEYBOARD) != 0;
+    // No output or no keyboard yet, no verdict: nothing could be refused so far.
+    if (desktop->surfaces_.empty() || !keyboard) {
+        desktop->keyboardCheckSource_ = g_timeout_add(kKeyboardPatienceMs, onKeyboardCheck, self);
+    } else if (!focused) {
+        desktop->settleForKeyboardOnDemand();
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void LayerDesktop::settleForKeyboardOnDemand() {
+    // A compositor may refuse the whole keyboard (another surface holds it, or
+    // its policy gives layer surfaces none); keys then cannot reach the saver
+    // however it asks. On demand it can still get them where the compositor
+    // offers, and a click or a pointer move ends it in any case.
+    keyboardOnDemand_ = true;
+    for (const auto& surface : surfaces_) {
+        surface->askKeyboardOnDemand();
+    }
+    if (options_.verbose) {
+        std::fprintf(stderr,
+                     "pelmora: the compositor gave the saver no keyboard; asking for it on demand (a click or a "
+                     "pointer move still ends the saver)\n");
+    }
+}
+
+void LayerDesktop::reportViews(const char* event) const {
+    if (!options_.verbose) {
+        return;
+    }
+    if (surfaces_.empty()) {
+        std::fprintf(stderr, "pelmora: %s; no output is left, waiting for one (views: 0)\n", event);
+    } else {
+        std::fprintf(stderr, "pelmora: %s (views: %zu)\n", event, surfaces_.size());
+    }
 }
 
 void LayerDesktop::onMonitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer self) {

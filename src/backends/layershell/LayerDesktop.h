@@ -26,9 +26,14 @@ public:
         std::optional<double> frameInterval;
         // Threads for each view's physics and drawing; 0 means one per core.
         std::int32_t threads = 0;
-        // Report each view's size on standard error.
+        // Report each view's size on standard error, how many views there are
+        // as outputs come and go, and when the overlay does not get the keyboard.
         bool verbose = false;
     };
+
+    // How long the overlay waits for the keyboard it asked for before it
+    // settles for the keyboard on demand.
+    static constexpr guint kKeyboardPatienceMs = 3000;
 
     enum class Support { Ready, NoDisplay, NotWayland, NoLayerShell };
 
@@ -50,10 +55,13 @@ private:
     static void onMonitorRemoved(GdkDisplay* display, GdkMonitor* monitor, gpointer self);
     static gboolean onSignal(gpointer self);
     static gboolean onSweep(gpointer self);
+    static gboolean onKeyboardCheck(gpointer self);
 
     void addSurface(GdkMonitor* monitor);
     void dropSurface(GdkMonitor* monitor);
     void surfaceClosed(const LayerSurface* surface);
+    void settleForKeyboardOnDemand();
+    void reportViews(const char* event) const;
 
     SettingsStores& stores_;
     Options options_;
@@ -63,6 +71,8 @@ private:
     std::vector<const LayerSurface*> closed_;
     std::vector<guint> signalSources_;
     guint sweepSource_ = 0;
+    guint keyboardCheckSource_ = 0;
+    bool keyboardOnDemand_ = false;
     bool stopped_ = false;
 };
 

@@ -11,8 +11,9 @@ LayerSurface::LayerSurface(SettingsStores& stores, Options options, std::functio
       window_(GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))),
       area_(std::make_unique<ViewArea>(stores, options.view)) {
     gtk_window_set_title(GTK_WINDOW(window_), "Pelmora");
-    placeOnLayer(options.layer);
+    placeOnLayer(options.layer, options.keyboardOnDemand);
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+    g_signal_connect(window_, "focus-in-event", G_CALLBACK(onFocusIn), this);
     if (options.layer == ScreenLayer::Overlay) {
         input_.emplace(window_, std::move(requestEnd));
     } else {
@@ -35,7 +36,7 @@ LayerSurface::~LayerSurface() {
     }
 }
 
-void LayerSurface::placeOnLayer(ScreenLayer layer) {
+void LayerSurface::placeOnLayer(ScreenLayer layer, bool keyboardOnDemand) {
     GtkWindow* window = GTK_WINDOW(window_);
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "pelmora");
@@ -60,11 +61,25 @@ void LayerSurface::placeOnLayer(ScreenLayer layer) {
     }
     // -1: cover the panels' reserved strips as well instead of being pushed aside.
     gtk_layer_set_exclusive_zone(window, -1);
-    gtk_layer_set_keyboard_mode(window, overlay ? GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE
-                                                : GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+    GtkLayerShellKeyboardMode keyboard = GTK_LAYER_SHELL_KEYBOARD_MODE_NONE;
+    if (overlay) {
+        keyboard = keyboardOnDemand ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
+    }
+    gtk_layer_set_keyboard_mode(window, keyboard);
+}
+
+void LayerSurface::askKeyboardOnDemand() {
+    if (input_) {
+        gtk_layer_set_keyboard_mode(GTK_WINDOW(window_), GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
+    }
 }
 
 void LayerSurface::show() { gtk_widget_show_all(window_); }
+
+gboolean LayerSurface::onFocusIn(GtkWidget*, GdkEvent*, gpointer self) {
+    static_cast<LayerSurface*>(self)->hadKeyboard_ = true;
+    return FALSE;
+}
 
 gboolean LayerSurface::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
     // The compositor closed the surface; the owner drops it once this signal is over.

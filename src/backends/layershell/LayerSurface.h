@@ -22,6 +22,9 @@ public:
         ViewArea::Options view;
         ScreenLayer layer = ScreenLayer::Overlay;
         GdkMonitor* monitor = nullptr;
+        // The overlay asks for the keyboard only when the compositor offers
+        // it, instead of for all of it.
+        bool keyboardOnDemand = false;
     };
 
     // `requestEnd` runs on saver input; `closed` when the compositor takes
@@ -34,17 +37,23 @@ public:
 
     void show();
     GdkMonitor* monitor() const { return monitor_; }
+    // Whether the compositor has given this surface the keyboard at any time.
+    bool hadKeyboard() const { return hadKeyboard_; }
+    // For a compositor that will not give the overlay the keyboard for good.
+    void askKeyboardOnDemand();
 
 private:
     static gboolean onDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+    static gboolean onFocusIn(GtkWidget* widget, GdkEvent* event, gpointer self);
 
-    void placeOnLayer(ScreenLayer layer);
+    void placeOnLayer(ScreenLayer layer, bool keyboardOnDemand);
 
     GdkMonitor* monitor_;
     std::function<void(const LayerSurface*)> closed_;
     GtkWidget* window_;
     std::unique_ptr<ViewArea> area_;
     std::optional<SaverInput> input_;
+    bool hadKeyboard_ = false;
 };
 
 }  // namespace pelmora
