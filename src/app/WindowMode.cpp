@@ -12,6 +12,15 @@ int runWindowMode(const ProgramOptions& options) {
     if (!options.display.empty()) {
         useDisplay(options.display);
     }
+    auto stores = makeSettingsStores(options);
+    GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
+                                       std::nullopt, options.threads};
+    if (options.delayMicroseconds) {
+        desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
+    }
+    // Made first, so that a signal while the display opens ends the mode
+    // cleanly once it would start.
+    GtkDesktop desktop(*stores, desktopOptions);
     if (!GtkDesktop::openDisplay()) {
         std::fputs(
             "pelmora: no display to open a window on (DISPLAY is not set or cannot be reached); "
@@ -19,13 +28,6 @@ int runWindowMode(const ProgramOptions& options) {
             stderr);
         return 1;
     }
-    auto stores = makeSettingsStores(options);
-    GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
-                                       std::nullopt, options.threads};
-    if (options.delayMicroseconds) {
-        desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
-    }
-    GtkDesktop desktop(*stores, desktopOptions);
     return desktop.run();
 }
 

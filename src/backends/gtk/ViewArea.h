@@ -10,6 +10,7 @@
 
 #include "CairoCanvas.h"
 #include "FpsOverlay.h"
+#include "FrameFaultHook.h"
 #include "FramePacer.h"
 #include "GtkSheetHost.h"
 #include "PelmoraView.h"
@@ -33,6 +34,10 @@ public:
         std::optional<double> frameInterval;
         // Threads for the view's physics and drawing; 0 means one per core.
         std::int32_t threads = 0;
+        // Called once when making a view or a frame, or showing it, fails:
+        // the failure has been said on standard error and the area has
+        // stopped animating; the mode should end.
+        std::function<void()> failed;
     };
 
     ViewArea(SettingsStores& stores, Options options);
@@ -53,6 +58,11 @@ private:
     static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
 
+    // Runs `step`, a piece of work GTK called for. Nothing may leave a GTK
+    // callback by an exception (it would end in std::terminate), so a
+    // failure is said in one line and handed to the owner instead.
+    template <typename Step>
+    void guarded(Step&& step);
     void resize(int width, int height);
     void stepFrame();
     void prepareSurface(int width, int height, int scale);
@@ -67,6 +77,8 @@ private:
     std::optional<FramePacer> pacer_;
     std::optional<FpsOverlay> fps_;
     std::function<void(PelmoraView&)> viewCreated_;
+    FrameFaultHook faultHook_;
+    bool failed_ = false;
     cairo_surface_t* frame_ = nullptr;
     int frameScale_ = 1;
     guint tickId_ = 0;
