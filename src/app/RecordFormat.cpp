@@ -72,8 +72,9 @@ std::string RecordFormat::sizeProblem(std::int32_t width, std::int32_t height) c
     // opened. 16254x16254 still passes, 16256x16256 does not (ffmpeg 5.1).
     const std::int64_t padded = (std::int64_t{width} + kFfmpegPadding) * (std::int64_t{height} + kFfmpegPadding);
     if (padded >= kFfmpegPictureLimit) {
-        return "ffmpeg takes pictures of at most about 268 million pixels, a little less than 16384x16384; " +
-               std::to_string(width) + "x" + std::to_string(height) + " is too large";
+        return std::to_string(width) + "x" + std::to_string(height) +
+               " is too large for ffmpeg, which needs (width + 128) x (height + 128) below 268435455 "
+               "(as for 16254x16254)";
     }
     if (kind_ != Kind::Mp4) {
         // VP9 (libvpx) and GIF take each side the command line allows.
