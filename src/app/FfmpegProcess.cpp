@@ -97,7 +97,10 @@ std::string FfmpegProcess::find() {
 
 bool FfmpegProcess::start(const std::string& ffmpeg, const std::vector<std::string>& args, bool feedInput) {
     messages_ = std::tmpfile();
-    if (messages_ == nullptr) {
+    // ffmpeg gets the file as its standard error only: a second descriptor
+    // of it would also reach the programs ffmpeg starts, and every later
+    // ffmpeg run of this recording.
+    if (messages_ == nullptr || ::fcntl(fileno(messages_), F_SETFD, FD_CLOEXEC) != 0) {
         error_ = std::string("cannot start ffmpeg: no temporary file for its messages: ") + std::strerror(errno);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "FfmpegSink.h"
 
+#include <system_error>
+
 namespace pelmora {
 
 namespace {
@@ -11,11 +13,12 @@ std::string fileUrl(const std::filesystem::path& path) { return "file:" + path.s
 }  // namespace
 
 FfmpegSink::FfmpegSink(RecordFormat format, const std::string& path, std::int32_t width, std::int32_t height,
-                       std::int32_t framesPerSecond)
+                       std::int32_t framesPerSecond, bool replace)
     : format_(format),
       width_(width),
       height_(height),
       framesPerSecond_(framesPerSecond),
+      replace_(replace),
       output_(path),
       lossless_(path, "nut") {}
 
@@ -56,6 +59,13 @@ std::vector<std::string> FfmpegSink::gifArguments(const std::string& palette) co
 }
 
 bool FfmpegSink::open() {
+    // A dangling link counts as a file too: the rename would replace it.
+    std::error_code ec;
+    existed_ = std::filesystem::exists(std::filesystem::symlink_status(output_.finalPath(), ec));
+    if (existed_ && !replace_) {
+        error_ = destination() + " already exists; add --force to replace it, or choose another name";
+        return false;
+    }
     ffmpeg_ = FfmpegProcess::find();
     if (ffmpeg_.empty()) {
         error_ = "recording to " + destination() +
@@ -124,6 +134,10 @@ bool FfmpegSink::makeGif() {
         return fail(gifMaker.error());
     }
     return true;
+}
+
+std::string FfmpegSink::untouched() const {
+    return existed_ ? "; " + destination() + " is as it was" : "; no file was made at " + destination();
 }
 
 bool FfmpegSink::fail(const std::string& what) {

@@ -18,8 +18,10 @@ namespace pelmora {
 // that memory stays the same however long the clip is.
 class FfmpegSink : public FrameSink {
 public:
+    // An existing file at `path` is refused unless `replace` allows
+    // replacing it, as a folder of earlier frames is.
     FfmpegSink(RecordFormat format, const std::string& path, std::int32_t width, std::int32_t height,
-               std::int32_t framesPerSecond);
+               std::int32_t framesPerSecond, bool replace = false);
 
     // Kept for callers that only ask whether a name is a video.
     static bool handles(const std::string& path);
@@ -29,6 +31,7 @@ public:
     bool write(cairo_surface_t* frame, int index) override;
     bool close() override;
     std::string destination() const override { return output_.finalPath().string(); }
+    std::string untouched() const override;
 
     // ffmpeg's arguments for the pass that takes the frames, without the program.
     std::vector<std::string> inputPassArguments() const;
@@ -44,6 +47,9 @@ private:
     std::int32_t width_;
     std::int32_t height_;
     std::int32_t framesPerSecond_;
+    bool replace_;
+    // Whether a file stood at the output's name when the sink was opened.
+    bool existed_ = false;
     std::string ffmpeg_;
     PartFile output_;
     PartFile lossless_;

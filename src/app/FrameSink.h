@@ -18,6 +18,9 @@ public:
     virtual bool close() = 0;
     // The absolute path of what the sink writes, for the closing message.
     virtual std::string destination() const = 0;
+    // For the message of a run that wrote nothing: what became of the
+    // destination (such as "; clip.mp4 is as it was"), or empty.
+    virtual std::string untouched() const { return {}; }
     const std::string& error() const { return error_; }
     // Asked now and then while close() waits for slow work to end; when it
     // says yes, the sink gives up and leaves nothing behind.

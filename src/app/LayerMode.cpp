@@ -46,12 +46,9 @@ std::string LayerMode::helpText() {
            "  --layer overlay    a saver over every output, above all windows; any key, click or\n"
            "                     mouse move ends it (swayidle -w timeout 300 'pelmora --layer overlay')\n"
            "  --layer background a live wallpaper under all windows on every output; runs until\n"
-           "                     SIGTERM, SIGINT or SIGHUP (exec pelmora --layer background)
-"
-           "  --verbose          here also: how many views there are as outputs come and go,
-"
-           "                     and when the compositor gives the overlay no keyboard
-";
+           "                     SIGTERM, SIGINT or SIGHUP (exec pelmora --layer background)\n"
+           "  --verbose          here also: how many views there are as outputs come and go,\n"
+           "                     and when the compositor gives the overlay no keyboard\n";
 }
 
 int LayerMode::run(const ProgramOptions& options) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,12 +11,12 @@
 
 #include "CairoCanvas.h"
 #include "FfmpegSink.h"
-#include "InterruptWatch.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordFormat.h"
+#include "SignalWatch.h"
 #include "StartSeed.h"
 #include "Truncation.h"
 #include "WorkerPool.h"
@@ -26,7 +27,7 @@ namespace {
 
 std::unique_ptr<FrameSink> sinkFor(const ProgramOptions& options, const RecordFormat& format, std::int32_t rate) {
     if (format.isVideo()) {
-        return std::make_unique<FfmpegSink>(format, options.output, options.width, options.height, rate);
+        return std::make_unique<FfmpegSink>(format, options.output, options.width, options.height, rate, options.force);
     }
     return std::make_unique<PngFolderSink>(options.output, options.force);
 }
@@ -51,10 +52,8 @@ void reportWritten(const RecordFormat& format, const FrameSink& sink, int frames
 
 void reportFailure(const RecordFormat& format, const FrameSink& sink, int frames) {
     std::fprintf(stderr, "pelmora: %s\n", sink.error().c_str());
-    if (format.isVideo()) {
-        std::fprintf(stderr, "pelmora: wrote nothing; %s is as it was\n", sink.destination().c_str());
-    } else if (frames == 0) {
-        std::fprintf(stderr, "pelmora: wrote nothing\n");
+    if (format.isVideo() || frames == 0) {
+        std::fprintf(stderr, "pelmora: wrote nothing%s\n", sink.untouched().c_str());
     } else {
         std::fprintf(stderr, "pelmora: wrote %d frames as PNG files in %s before stopping\n", frames,
                      sink.destination().c_str());
@@ -91,10 +90,10 @@ struct FramesMade {
 // Renders and hands over frames until all are made, the sink fails or a
 // signal asks to stop.
 FramesMade makeFrames(PelmoraView& view, CairoCanvas& canvas, cairo_surface_t* surface, FrameSink& sink,
-                      InterruptWatch& interrupts, std::int32_t total) {
+                      SignalWatch& signals, std::int32_t total) {
     ProgressBar progress(stderr, total, ::isatty(STDERR_FILENO) != 0);
     FramesMade made;
-    while (made.written < total && made.good && interrupts.caught() == 0) {
+    while (made.written < total && made.good && signals.caught() == 0) {
         view.animateOneFrame();
         canvas.finishFrame();
         cairo_surface_flush(surface);
@@ -107,30 +106,35 @@ FramesMade makeFrames(PelmoraView& view, CairoCanvas& canvas, cairo_surface_t* s
 }
 
 // Closes the sink and says what the run left; returns the exit status.
-int finishRecording(FrameSink& sink, const RecordFormat& format, InterruptWatch& interrupts, const FramesMade& made,
+int finishRecording(FrameSink& sink, const RecordFormat& format, SignalWatch& signals, const FramesMade& made,
                     std::int32_t total) {
-    const int signal = interrupts.caught();
-    if (signal != 0) {
+    const char* again = format.isVideo() ? " (interrupt again to abandon it)" : "";
+    if (const int signal = signals.caught(); signal != 0) {
         std::fprintf(stderr, "pelmora: %s; finishing the recording with the frames made so far%s\n",
-                     strsignal(signal), format.isVideo() ? " (interrupt again to abandon it)" : "");
+                     strsignal(signal), again);
     }
-    // Encoding can take a while after the last frame; a signal then means
-    // the user wants out now.
+    // Encoding can take a while after the last frame. The first signal then
+    // still lets the file finish, as one during the frames does; only a
+    // second one means the user wants out now.
     bool abandoned = false;
-    sink.abandonWhen([&interrupts, &abandoned] {
-        abandoned = interrupts.arrivesWithin(std::chrono::milliseconds(50));
+    sink.abandonWhen([&signals, &abandoned, again] {
+        const bool first = signals.count() == 0;
+        if (signals.arrivesWithin(std::chrono::milliseconds(50)) && first) {
+            std::fprintf(stderr, "pelmora: %s; finishing the recording%s\n", strsignal(signals.caught()), again);
+        }
+        abandoned = signals.count() > 1;
         return abandoned;
     });
     if (!sink.close() || !made.good) {
         if (abandoned) {
-            std::fprintf(stderr, "pelmora: abandoned; wrote nothing, %s is as it was\n", sink.destination().c_str());
-            return InterruptWatch::exitStatusFor(interrupts.caught());
+            std::fprintf(stderr, "pelmora: abandoned; wrote nothing%s\n", sink.untouched().c_str());
+        } else {
+            reportFailure(format, sink, made.written);
         }
-        reportFailure(format, sink, made.written);
         return 1;
     }
     reportWritten(format, sink, made.written, total);
-    return signal != 0 ? InterruptWatch::exitStatusFor(signal) : 0;
+    return 0;
 }
 
 }  // namespace
@@ -143,7 +147,11 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     // Before anything starts a thread (Pango starts one to load fonts): a
     // thread made earlier would not hold the signals back, and a Ctrl-C
     // delivered to it would end the program with the recording unfinished.
-    InterruptWatch interrupts;
+    SignalWatch signals;
+    if (signals.fd() < 0) {
+        std::fprintf(stderr, "pelmora: cannot watch for signals: %s\npelmora: wrote nothing\n", std::strerror(errno));
+        return 1;
+    }
     std::string ignored;
     const RecordFormat format = RecordFormat::forOutput(options.output, &ignored);
     const unsigned seed = StartSeed::plant(options.seed);
@@ -163,9 +171,8 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
     view.setPhysicsThreads(options.threads);
 
-    const std::int32_t viewRate = truncateToInt32(1.0 / view.animationTimeInterval() + 0.5);
-    std::unique_ptr<FrameSink> sink =
-        sinkFor(options, format, options.rate != 0 ? options.rate : format.defaultRate(viewRate));
+    std::unique_ptr<FrameSink> sink = sinkFor(
+        options, format, options.rate != 0 ? options.rate : format.defaultRate(view.animationTimeInterval()));
     if (!sink->open()) {
         sink->close();
         reportFailure(format, *sink, 0);
@@ -175,8 +182,15 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
         std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed,
                      sink->destination().c_str());
     }
-    const FramesMade made = makeFrames(view, canvas, surface.get(), *sink, interrupts, options.frames);
-    return finishRecording(*sink, format, interrupts, made, options.frames);
+    const FramesMade made = makeFrames(view, canvas, surface.get(), *sink, signals, options.frames);
+    const int status = finishRecording(*sink, format, signals, made, options.frames);
+    // Everything is in place and said: the signal that stopped the run now
+    // ends the program as it would have, so that a shell or a script
+    // around it stops too.
+    if (const int signal = signals.caught(); signal != 0) {
+        SignalWatch::endProcessBy(signal);
+    }
+    return status;
 }
 
 std::string recordHelpText() {
@@ -191,7 +205,8 @@ std::string recordHelpText() {
            "                     for frame-000001.png, ... (default pelmora-frames)\n"
            "  --rate FPS         frames per second of a video (default 60; 50 for a GIF,\n"
            "                     whose rate must divide 100 and be at most 50)\n"
-           "  --force            replace the frames an earlier recording left in the folder\n"
+           "  --force            replace an existing video file, or the frames an earlier\n"
+           "                     recording left in the folder\n"
            "  --threads N        threads for the physics and the drawing (default: one per core)\n"
            "  --module-name NAME read the settings kept under NAME (default pelmora)\n"
            "  -KEY VALUE         override a setting for this recording; see pelmora --help\n"
@@ -199,7 +214,7 @@ std::string recordHelpText() {
            "A file appears under its name only when it is complete: a recording that fails\n"
            "leaves an existing file of that name as it was. Ctrl-C or SIGTERM ends the\n"
            "recording early and keeps the frames made so far; a second one while the video\n"
-           "is being finished abandons it.\n";
+           "is being finished abandons it. Either way the program then ends by that signal.\n";
 }
 
 }  // namespace pelmora

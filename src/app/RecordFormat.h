@@ -17,8 +17,9 @@ public:
 
     Kind kind() const { return kind_; }
     bool isVideo() const { return kind_ != Kind::PngFolder; }
-    // Frames per second when --rate is not given; `viewRate` is the view's own.
-    std::int32_t defaultRate(std::int32_t viewRate) const;
+    // Frames per second when --rate is not given, for a view that animates
+    // a step every `viewInterval` seconds.
+    std::int32_t defaultRate(double viewInterval) const;
     // Why the encoder cannot take a picture of this size, or empty.
     std::string sizeProblem(std::int32_t width, std::int32_t height) const;
     // Why the format cannot play at this rate, or empty.

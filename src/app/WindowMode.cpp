@@ -12,13 +12,6 @@ int runWindowMode(const ProgramOptions& options) {
     if (!options.display.empty()) {
         useDisplay(options.display);
     }
-    if (!GtkDesktop::openDisplay()) {
-        std::fputs(
-            "pelmora: no display to open a window on (DISPLAY is not set or cannot be reached); "
-            "try `pelmora record` to render frames to files instead\n",
-            stderr);
-        return 1;
-    }
     auto stores = makeSettingsStores(options);
     GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
                                        std::nullopt, options.threads, options.verbose};
@@ -26,7 +19,16 @@ int runWindowMode(const ProgramOptions& options) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }
     seedFirstView(options);
+    // Made first, so that a signal while the display opens ends the mode
+    // cleanly once it would start.
     GtkDesktop desktop(*stores, desktopOptions);
+    if (!GtkDesktop::openDisplay()) {
+        std::fputs(
+            "pelmora: no display to open a window on (DISPLAY is not set or cannot be reached); "
+            "try `pelmora record` to render frames to files instead\n",
+            stderr);
+        return 1;
+    }
     return desktop.run();
 }
 

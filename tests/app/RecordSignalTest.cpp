@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,12 +81,25 @@ protected:
         return false;
     }
 
+    // The signal the child died by after `signal` was sent; 0 when it exited.
     int stopWith(int signal) {
         ::kill(child_, signal);
+        return deathSignal();
+    }
+
+    int deathSignal() {
         int status = 0;
         ::waitpid(child_, &status, 0);
         child_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        EXPECT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status) << ": " << said();
+        return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+
+    // Puts a shell script named ffmpeg first on PATH for the next start().
+    void fakeFfmpeg(const std::string& body) {
+        fs::create_directories(folder_ / "bin");
+        std::ofstream(folder_ / "bin" / "ffmpeg") << "#!/bin/sh\n" << body;
+        fs::permissions(folder_ / "bin" / "ffmpeg", fs::perms::owner_all);
     }
 
     std::string said() const {
@@ -150,7 +164,7 @@ TEST_F(RecordSignal, CtrlCFinishesAnMp4ThatPlays) {
         }
         return false;
     })) << said();
-    EXPECT_EQ(stopWith(SIGINT), 130);
+    EXPECT_EQ(stopWith(SIGINT), SIGINT);
     const int frames = framesReported("to " + clip.string());
     EXPECT_GT(frames, 0);
     EXPECT_EQ(names(), std::vector<std::string>{"clip.mp4"});
@@ -159,40 +173,48 @@ TEST_F(RecordSignal, CtrlCFinishesAnMp4ThatPlays) {
     EXPECT_EQ(counted, std::to_string(frames) + "\n");
 }
 
-TEST_F(RecordSignal, AnInterruptWhileTheVideoIsFinishedAbandonsIt) {
-    const fs::path clip = folder_ / "out" / "clip.gif";
-    std::ofstream(clip) << "the old clip";
-    // An ffmpeg that takes the frames, then, making the palette, interrupts
-    // the recorder and hangs.
-    fs::create_directories(folder_ / "bin");
-    std::ofstream(folder_ / "bin" / "ffmpeg")
-        << "#!/bin/sh\ncase \"$*\" in *palettegen*) kill -INT $PPID; exec sleep 60 >/dev/null 2>&1;; esac\n"
-           "cat >/dev/null\n";
-    fs::permissions(folder_ / "bin" / "ffmpeg", fs::perms::owner_all);
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", ((folder_ / "bin").string() + ":" + path).c_str(), 1);
-    const auto started = std::chrono::steady_clock::now();
-    start({"--frames", "3", "--size", "160x120", "--output", clip.string()});
-    ::setenv("PATH", path.c_str(), 1);
-    int status = 0;
-    ::waitpid(child_, &status, 0);
-    child_ = -1;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << said();
-    EXPECT_NE(said().find("abandoned; wrote nothing, " + clip.string() + " is as it was"), std::string::npos)
-        << said();
-    std::ifstream kept(clip);
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "the old clip");
-    EXPECT_EQ(names(), std::vector<std::string>{"clip.gif"});
+// ffmpeg stand-ins that, making the palette, interrupt the recorder and go on
+// working for a while: once, then the GIF is finished and kept; twice, then
+// it is abandoned, and the old file stays.
+TEST_F(RecordSignal, OneInterruptWhileTheVideoIsFinishedLetsItFinishASecondAbandonsIt) {
+    for (const bool twice : {false, true}) {
+        SCOPED_TRACE(twice);
+        const fs::path clip = folder_ / "out" / "clip.gif";
+        std::ofstream(clip) << "the old clip";
+        fakeFfmpeg(std::string("case \"$*\" in *palettegen*) kill -INT $PPID; sleep 1; ") +
+                   (twice ? "kill -INT $PPID; exec sleep 60 >/dev/null 2>&1;; " : "exit 0;; ") +
+                   "esac\ncat >/dev/null\n");
+        const std::string path = std::getenv("PATH");
+        ::setenv("PATH", ((folder_ / "bin").string() + ":" + path).c_str(), 1);
+        const auto started = std::chrono::steady_clock::now();
+        start({"--frames", "3", "--size", "160x120", "--force", "--output", clip.string()});
+        ::setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(deathSignal(), SIGINT);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+        const std::string text = said();
+        EXPECT_NE(text.find("Interrupt; finishing the recording (interrupt again to abandon it)"), std::string::npos)
+            << text;
+        std::ifstream kept(clip);
+        std::string first;
+        std::getline(kept, first);
+        if (twice) {
+            EXPECT_NE(text.find("abandoned; wrote nothing; " + clip.string() + " is as it was"), std::string::npos)
+                << text;
+            EXPECT_EQ(first, "the old clip");
+        } else {
+            EXPECT_NE(text.find("wrote 3 frames to " + clip.string()), std::string::npos) << text;
+            EXPECT_EQ(text.find("abandoned"), std::string::npos) << text;
+            EXPECT_EQ(first, "") << "the stand-in's empty GIF did not replace the old clip";
+        }
+        EXPECT_EQ(names(), std::vector<std::string>{"clip.gif"});
+    }
 }
 
 TEST_F(RecordSignal, SigtermLeavesOnlyWholePngFrames) {
     const fs::path out = folder_ / "out";
     start({"--frames", "100000", "--size", "200x150", "--seed", "3", "--output", out.string()});
     ASSERT_TRUE(waitFor([&] { return fs::exists(out / "frame-000003.png"); })) << said();
-    EXPECT_EQ(stopWith(SIGTERM), 143);
+    EXPECT_EQ(stopWith(SIGTERM), SIGTERM);
     const int frames = framesReported("as PNG files in " + out.string());
     const std::vector<std::string> files = names();
     ASSERT_EQ(static_cast<int>(files.size()), frames);
@@ -204,6 +226,67 @@ TEST_F(RecordSignal, SigtermLeavesOnlyWholePngFrames) {
     char last[32];
     std::snprintf(last, sizeof last, "frame-%06d.png", frames);
     EXPECT_EQ(files.back(), last);
+}
+
+// Ctrl-C on a terminal goes to its whole foreground process group. ffmpeg
+// must not be in it: the stand-in here dies of it, as ffmpeg stops early,
+// and the recording with it.
+TEST_F(RecordSignal, CtrlCOnTheTerminalReachesTheRecorderAloneWhichFinishesTheVideo) {
+    fakeFfmpeg("exec cat >/dev/null\n");
+    const fs::path clip = folder_ / "out" / "clip.mp4";
+    std::vector<std::string> args = {PELMORA_BINARY, "record", "--frames", "100000", "--size", "160x120",
+                                     "--output", clip.string()};
+    std::vector<std::string> environment = {"PATH=" + (folder_ / "bin").string() + ":" + std::getenv("PATH"),
+                                            "HOME=" + folder_.string(), "XDG_CONFIG_HOME=" + folder_.string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    int terminal = -1;
+    // The child leads a new session on the pseudo-terminal, in its
+    // foreground group, as a program started from a shell prompt is.
+    child_ = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child_, 0);
+    if (child_ == 0) {
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    const auto readTerminal = [&] {
+        char buffer[4096];
+        for (ssize_t got = ::read(terminal, buffer, sizeof buffer); got > 0;
+             got = ::read(terminal, buffer, sizeof buffer)) {
+            shown.append(buffer, static_cast<std::size_t>(got));
+        }
+    };
+    // Frames are on their way once the progress bar counts some.
+    ASSERT_TRUE(waitFor([&] {
+        readTerminal();
+        return std::regex_search(shown, std::regex(" [1-9][0-9]*/100000 frames"));
+    })) << shown;
+    ASSERT_EQ(::write(terminal, "\x03", 1), 1);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    pid_t ended = 0;
+    while ((ended = ::waitpid(child_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+        readTerminal();
+        std::this_thread::sleep_for(10ms);
+    }
+    readTerminal();
+    ::close(terminal);
+    ASSERT_EQ(ended, child_) << "the recorder did not end: " << shown;
+    child_ = -1;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << shown;
+    EXPECT_TRUE(std::regex_search(shown, std::regex("wrote [0-9]+ of 100000 frames to " + clip.string())))
+        << shown;
+    EXPECT_EQ(names(), std::vector<std::string>{"clip.mp4"});
 }
 
 }  // namespace

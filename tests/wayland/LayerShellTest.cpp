@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -403,6 +404,24 @@ TEST_F(LayerShellTest, EachSignalEndsEachLayerWithStatusZero) {
             EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << layer << " on signal " << signal;
         }
     }
+}
+
+// A frame that throws (a worker's failure passed on, memory running out in a
+// crowded frame) ends the mode with one line and status 1, where it ended
+// in std::terminate's abort; its surface goes with it.
+TEST_F(LayerShellTest, AFrameThatThrowsEndsTheLayerWithOneLineAndStatusOne) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    ASSERT_EQ(sway.error(), "");
+    std::map<std::string, std::string> environment = sway.clientEnvironment();
+    environment["PELMORA_TEST_FAIL_FRAME"] = "5";
+    HackProcess pelmora(PELMORA_PROGRAM, {"--layer", "background"}, environment);
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 1) << pelmora.standardError();
+    const std::string errors = pelmora.standardError();
+    EXPECT_NE(errors.find("pelmora: the view failed (frame 5 failed as the test asked); stopping\n"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1"));
 }
 
 // The line a layer mode gives where it cannot run: its own, once, naming

@@ -310,6 +310,50 @@ TEST_F(HackWindowTest, EndsWithinAFrameOrTwoOnTermIntAndHup) {
     }
 }
 
+// Its own loop ends the hack, within the stop deadline's grace, and says so
+// when verbose; the deadline's ending would say nothing.
+TEST_F(HackWindowTest, ASignalEndsTheHackThroughItsLoopWhichSaysSoWhenVerbose) {
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    auto hack = startHack({"--window-id", hexId(window.id()), "--verbose"});
+    ASSERT_TRUE(waitForPicture(window, showsTheView));
+    kill(hack->pid(), SIGTERM);
+    const std::optional<int> status = hack->waitForExit(5s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    const std::string said = hack->standardError();
+    EXPECT_TRUE(said.ends_with("\npelmora: stopping on Terminated\n")) << said;
+}
+
+// Screen lockers may send a second signal right after the first; one that
+// comes while the hack tears down must not end it by the signal instead.
+TEST_F(HackWindowTest, TwoSignalsInQuickSuccessionEndTheHackWithStatusZero) {
+    TestWindow window(server_.display(), 0, 0, 300, 200);
+    ASSERT_TRUE(window.ok());
+    constexpr int kRuns = 20;
+    for (const auto gap : {0us, 500us, 2000us, 5000us}) {
+        int failures = 0;
+        std::string seen;
+        for (int run = 0; run < kRuns; ++run) {
+            const int second = run % 2 == 0 ? SIGTERM : SIGINT;
+            window.fillWith(BlackPixel(window.display(), DefaultScreen(window.display())));
+            auto hack = startHack({"--window-id", hexId(window.id())});
+            ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+            kill(hack->pid(), SIGTERM);
+            if (gap.count() > 0) {
+                std::this_thread::sleep_for(gap);
+            }
+            kill(hack->pid(), second);
+            const std::optional<int> status = hack->waitForExit(5s);
+            if (!status || *status != 0) {
+                ++failures;
+                seen += " " + (status ? std::to_string(*status) : std::string("(running)"));
+            }
+        }
+        EXPECT_EQ(failures, 0) << "signals " << gap.count() << " us apart; statuses:" << seen;
+    }
+}
+
 TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLineWhenVerbose) {
     for (const bool verbose : {false, true}) {
         SCOPED_TRACE(verbose);

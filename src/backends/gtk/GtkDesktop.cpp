@@ -10,19 +10,16 @@ bool GtkDesktop::openDisplay() {
 }
 
 GtkDesktop::GtkDesktop(SettingsStores& stores, Options options)
-    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {}
+    : stores_(stores), options_(std::move(options)) {}
 
-GtkDesktop::~GtkDesktop() {
-    windows_.clear();
-    g_main_loop_unref(loop_);
-}
+GtkDesktop::~GtkDesktop() { windows_.clear(); }
 
 void GtkDesktop::createWindows() {
     const ViewArea::Options view{options_.moduleName, options_.preview, options_.fps, options_.frameInterval,
-                                 options_.threads, options_.verbose};
+                                 options_.threads, options_.verbose, nullptr, [this] { loop_.fail(); }};
     // Ending any window ends them all: one input ends a screen saver
     // everywhere, and the desktop window is the only one.
-    auto requestClose = [loop = loop_] { g_main_loop_quit(loop); };
+    auto requestClose = [this] { loop_.end(); };
     if (!options_.fullscreen) {
         windows_.push_back(std::make_unique<PelmoraWindow>(stores_, PelmoraWindow::Options{view}, requestClose));
         return;
@@ -45,9 +42,9 @@ int GtkDesktop::run() {
     for (auto& window : windows_) {
         window->show();
     }
-    g_main_loop_run(loop_);
+    const int status = loop_.run();
     windows_.clear();
-    return 0;
+    return status;
 }
 
 }  // namespace pelmora

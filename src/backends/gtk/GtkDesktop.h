@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ModeLoop.h"
 #include "PelmoraWindow.h"
 #include "SettingsStore.h"
 
@@ -13,7 +14,7 @@ namespace pelmora {
 
 // Pelmora on a GTK desktop: one window with a view, or with `fullscreen`
 // one saver window per monitor, each with a view of its own. Runs until a
-// window asks to close.
+// window asks to close or a signal comes (status 0), or a frame fails (1).
 class GtkDesktop {
 public:
     struct Options {
@@ -31,6 +32,8 @@ public:
     // Opens the default display; false when there is none to open.
     static bool openDisplay();
 
+    // Catches SIGTERM, SIGINT and SIGHUP at once; make it before the display
+    // is opened.
     GtkDesktop(SettingsStores& stores, Options options);
     ~GtkDesktop();
     GtkDesktop(const GtkDesktop&) = delete;
@@ -44,7 +47,7 @@ private:
 
     SettingsStores& stores_;
     Options options_;
-    GMainLoop* loop_;
+    ModeLoop loop_;
     std::vector<std::unique_ptr<PelmoraWindow>> windows_;
 };
 

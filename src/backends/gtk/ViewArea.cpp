@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ControlPanelOutlets.h"
+#include "ViewFailure.h"
 
 namespace pelmora {
 
@@ -73,8 +74,26 @@ ViewArea::~ViewArea() {
     g_object_unref(area_);
 }
 
+template <typename Step>
+void ViewArea::guarded(Step&& step) {
+    if (failed_) {
+        return;
+    }
+    try {
+        step();
+        return;
+    } catch (...) {
+        reportViewFailure();
+    }
+    failed_ = true;
+    if (options_.failed) {
+        options_.failed();
+    }
+}
+
 void ViewArea::onSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer self) {
-    static_cast<ViewArea*>(self)->resize(allocation->width, allocation->height);
+    auto* area = static_cast<ViewArea*>(self);
+    area->guarded([area, allocation] { area->resize(allocation->width, allocation->height); });
 }
 
 std::string ViewArea::monitorName(GdkMonitor* monitor) {
@@ -173,7 +192,7 @@ gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     }
     if (area->pacer_ && area->pacer_->takeFrameIfDue(FramePacer::Clock::now() +
                                                                   area->pacer_->interval() / kEarlyToleranceDivisor)) {
-        area->stepFrame();
+        area->guarded([area] { area->stepFrame(); });
         gtk_widget_queue_draw(area->area_);
     }
     return G_SOURCE_CONTINUE;
@@ -210,6 +229,7 @@ void ViewArea::stepFrame() {
     if (fps_) {
         fps_->frameStarted(FpsOverlay::Clock::now());
     }
+    faultHook_.frameStarting();
     prepareSurface(width, height, gtk_widget_get_scale_factor(area_));
     cairo_t* cr = cairo_create(frame_);
     canvas_.target(cr, static_cast<double>(height));
@@ -227,7 +247,8 @@ void ViewArea::onRealize(GtkWidget* widget, gpointer) {
 }
 
 gboolean ViewArea::onDraw(GtkWidget*, cairo_t* cr, gpointer self) {
-    static_cast<const ViewArea*>(self)->paint(cr);
+    auto* area = static_cast<ViewArea*>(self);
+    area->guarded([area, cr] { area->paint(cr); });
     return TRUE;
 }
 

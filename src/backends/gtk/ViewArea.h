@@ -10,6 +10,7 @@
 
 #include "CairoCanvas.h"
 #include "FpsOverlay.h"
+#include "FrameFaultHook.h"
 #include "FramePacer.h"
 #include "GtkSheetHost.h"
 #include "PelmoraView.h"
@@ -41,6 +42,10 @@ public:
         // The monitor the area covers, if it is a screen saver's or a
         // wallpaper's: the view waits for its size, and reports name it.
         GdkMonitor* monitor = nullptr;
+        // Called once when making a view or a frame, or showing it, fails:
+        // the failure has been said on standard error and the area has
+        // stopped animating; the mode should end.
+        std::function<void()> failed;
     };
 
     // "HDMI-1 at 1920,0": the monitor's model (on X its RandR output) and
@@ -69,6 +74,11 @@ private:
     static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
 
+    // Runs `step`, a piece of work GTK called for. Nothing may leave a GTK
+    // callback by an exception (it would end in std::terminate), so a
+    // failure is said in one line and handed to the owner instead.
+    template <typename Step>
+    void guarded(Step&& step);
     void resize(int width, int height);
     void makeViewOnceSized();
     // Drops the view when a size change it waits for has come.
@@ -87,6 +97,8 @@ private:
     std::optional<FramePacer> pacer_;
     std::optional<FpsOverlay> fps_;
     std::function<void(PelmoraView&)> viewCreated_;
+    FrameFaultHook faultHook_;
+    bool failed_ = false;
     cairo_surface_t* frame_ = nullptr;
     int frameScale_ = 1;
     // The first tick at which the area had a size to make the view at.

@@ -1,8 +1,6 @@
 #include "LayerDesktop.h"
 
-#include <glib-unix.h>
 #include <gtk-layer-shell.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,20 +41,9 @@ LayerDesktop::Support LayerDesktop::openDisplay() {
 }
 
 LayerDesktop::LayerDesktop(SettingsStores& stores, Options options)
-    : stores_(stores), options_(std::move(options)), loop_(g_main_loop_new(nullptr, FALSE)) {
-    // The signals end the loop like any other event, so the views are torn
-    // down and the status is 0: being stopped is how a wallpaper ends. Caught
-    // from here on, a signal during the display's setup ends the run as soon
-    // as it starts instead of killing the process.
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        signalSources_.push_back(g_unix_signal_add(signal, onSignal, this));
-    }
-}
+    : stores_(stores), options_(std::move(options)) {}
 
 LayerDesktop::~LayerDesktop() {
-    for (const guint source : signalSources_) {
-        g_source_remove(source);
-    }
     if (sweepSource_ != 0) {
         g_source_remove(sweepSource_);
     }
@@ -67,7 +54,6 @@ LayerDesktop::~LayerDesktop() {
         g_signal_handlers_disconnect_by_data(display_, this);
     }
     surfaces_.clear();
-    g_main_loop_unref(loop_);
 }
 
 int LayerDesktop::run() {
@@ -84,11 +70,9 @@ int LayerDesktop::run() {
     if (options_.layer == ScreenLayer::Overlay) {
         keyboardCheckSource_ = g_timeout_add(kKeyboardPatienceMs, onKeyboardCheck, this);
     }
-    if (!stopped_) {
-        g_main_loop_run(loop_);
-    }
+    const int status = loop_.run();
     surfaces_.clear();
-    return 0;
+    return status;
 }
 
 void LayerDesktop::addSurface(GdkMonitor* monitor) {
@@ -98,12 +82,13 @@ void LayerDesktop::addSurface(GdkMonitor* monitor) {
         return;
     }
     LayerSurface::Options options{
-        {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads, options_.verbose, monitor},
+        {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads, options_.verbose, monitor,
+         [this] { loop_.fail(); }},
         options_.layer,
         monitor,
         keyboardOnDemand_};
     // Saver input on any output ends the saver on all of them.
-    auto requestEnd = [loop = loop_] { g_main_loop_quit(loop); };
+    auto requestEnd = [this] { loop_.end(); };
     surfaces_.push_back(std::make_unique<LayerSurface>(
         stores_, options, requestEnd, [this](const LayerSurface* closed) { surfaceClosed(closed); }));
     surfaces_.back()->show();
@@ -192,14 +177,6 @@ void LayerDesktop::onMonitorAdded(GdkDisplay*, GdkMonitor* monitor, gpointer sel
 
 void LayerDesktop::onMonitorRemoved(GdkDisplay*, GdkMonitor* monitor, gpointer self) {
     static_cast<LayerDesktop*>(self)->dropSurface(monitor);
-}
-
-gboolean LayerDesktop::onSignal(gpointer self) {
-    auto* desktop = static_cast<LayerDesktop*>(self);
-    // A quit before the loop runs would be forgotten when it starts.
-    desktop->stopped_ = true;
-    g_main_loop_quit(desktop->loop_);
-    return G_SOURCE_CONTINUE;
 }
 
 }  // namespace pelmora

@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "LayerSurface.h"
+#include "ModeLoop.h"
 #include "SettingsStore.h"
 
 namespace pelmora {
 
 // Pelmora on a layer-shell compositor: one LayerSurface per output, kept in
 // step with the outputs as they come and go. The overlay runs until saver
-// input or a signal, the background only until a signal; both end with 0.
+// input or a signal, the background only until a signal; both end with 0,
+// or with 1 when a frame fails.
 class LayerDesktop {
 public:
     struct Options {
@@ -53,7 +55,6 @@ public:
 private:
     static void onMonitorAdded(GdkDisplay* display, GdkMonitor* monitor, gpointer self);
     static void onMonitorRemoved(GdkDisplay* display, GdkMonitor* monitor, gpointer self);
-    static gboolean onSignal(gpointer self);
     static gboolean onSweep(gpointer self);
     static gboolean onKeyboardCheck(gpointer self);
 
@@ -65,15 +66,13 @@ private:
 
     SettingsStores& stores_;
     Options options_;
-    GMainLoop* loop_;
+    ModeLoop loop_;
     GdkDisplay* display_ = nullptr;
     std::vector<std::unique_ptr<LayerSurface>> surfaces_;
     std::vector<const LayerSurface*> closed_;
-    std::vector<guint> signalSources_;
     guint sweepSource_ = 0;
     guint keyboardCheckSource_ = 0;
     bool keyboardOnDemand_ = false;
-    bool stopped_ = false;
 };
 
 }  // namespace pelmora

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "ViewHost.h"
 #include "WorkerPool.h"
@@ -62,7 +63,10 @@ int HackSession::run(SignalWatch& signals) {
             }
             return EXIT_SUCCESS;
         }
-        if (signals.takeSignal() != 0) {
+        if (const int signal = signals.caught(); signal != 0) {
+            if (verbose_) {
+                std::fprintf(stderr, "pelmora: stopping on %s\n", strsignal(signal));
+            }
             return EXIT_SUCCESS;
         }
         const Clock::time_point now = Clock::now();
@@ -118,6 +122,7 @@ void HackSession::drawFrame(Clock::time_point now) {
         view_.setBounds(boundsOf(size_));
         buffer_.resize(size_.width, size_.height);
     }
+    faultHook_.frameStarting();
     if (overlay_) {
         overlay_->frameStarted(now);
     }

@@ -9,6 +9,7 @@
 #include "BackBuffer.h"
 #include "CairoCanvas.h"
 #include "FpsOverlay.h"
+#include "FrameFaultHook.h"
 #include "FramePacer.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
@@ -26,7 +27,8 @@ public:
 
     // Paces frames `seconds` apart instead of at the view's interval.
     void setFrameInterval(double seconds);
-    // The window's destruction is a normal end, said on standard error only when verbose.
+    // The window's destruction or a signal is a normal end, said on standard
+    // error only when verbose.
     void setVerbose(bool verbose) { verbose_ = verbose; }
 
     // Draws a frame whenever one is due until a signal arrives or the window
@@ -63,6 +65,7 @@ private:
     FramePacer pacer_;
     std::optional<FpsOverlay> overlay_;
     std::string name_;
+    FrameFaultHook faultHook_;
     bool verbose_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include "HackSession.h"
 #include "SignalWatch.h"
 #include "StopDeadline.h"
+#include "ViewFailure.h"
 #include "XErrorPolicy.h"
 
 namespace pelmora {
@@ -33,10 +34,18 @@ X11Hack::X11Hack(SettingsStores& stores, std::string moduleName, bool showFps)
     : stores_(stores), moduleName_(std::move(moduleName)), showFps_(showFps) {}
 
 int X11Hack::run(std::optional<std::uint64_t> windowId) {
-    // Declared first so that they go last: a signal that came during the
-    // teardown still ends the process in time.
-    std::optional<SignalWatch> signals;
-    std::optional<StopDeadline> deadline;
+    // First, before anything can start a thread (which must inherit the
+    // block) and before anything can hang: a signal during start-up, say
+    // while the display or the settings file keeps the hack waiting, is
+    // either taken by the loop's first look or, past the grace, ends the
+    // process with status 0. Declared first so that they go last: a signal
+    // that came during the teardown still ends the process in time.
+    SignalWatch signals;
+    if (signals.fd() < 0) {
+        std::fputs("pelmora: cannot watch for signals\n", stderr);
+        return EXIT_FAILURE;
+    }
+    const StopDeadline deadline(signals.fd(), kStopGrace);
     const DisplayPtr display(XOpenDisplay(nullptr));
     if (!display) {
         const char* name = std::getenv("DISPLAY");
@@ -57,24 +66,21 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
                      DisplayString(display.get()));
         return EXIT_FAILURE;
     }
-    // The session reads the settings, so the signals keep their default
-    // action until it stands: a settings file that cannot be read at once
-    // must not make the hack unstoppable. Threads must only be started
-    // after the watch (the frame loop's first frame at the earliest), so
-    // that they inherit the block.
-    HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
-    if (frameInterval_) {
-        session.setFrameInterval(*frameInterval_);
+    // The view or a frame can fail by an exception (a worker's failure
+    // passed on, memory running out in a crowded frame): said in one line,
+    // it ends the hack like a lost display does, not in std::terminate.
+    try {
+        HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
+        if (frameInterval_) {
+            session.setFrameInterval(*frameInterval_);
+        }
+        session.setVerbose(verbose_);
+        session.setThreads(threads_);
+        return session.run(signals);
+    } catch (...) {
+        reportViewFailure();
     }
-    session.setVerbose(verbose_);
-    session.setThreads(threads_);
-    signals.emplace();
-    if (signals->fd() < 0) {
-        std::fputs("pelmora: cannot watch for signals\n", stderr);
-        return EXIT_FAILURE;
-    }
-    deadline.emplace(signals->fd(), kStopGrace);
-    return session.run(*signals);
+    return EXIT_FAILURE;
 }
 
 }  // namespace pelmora
