@@ -6,7 +6,7 @@
 
 #include "FfmpegProcess.h"
 #include "FrameSink.h"
-#include "PartFile.h"
+#include "AtomicFile.h"
 #include "RecordFormat.h"
 
 namespace pelmora {
@@ -45,8 +45,8 @@ private:
     std::int32_t height_;
     std::int32_t framesPerSecond_;
     std::string ffmpeg_;
-    PartFile output_;
-    PartFile lossless_;
+    AtomicFile output_;
+    AtomicFile lossless_;
     FfmpegProcess encoder_;
 };
 

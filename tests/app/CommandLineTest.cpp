@@ -245,7 +245,7 @@ TEST(CommandLine, HelpExplainsTheSettingsInTheDialogsOrderWithItsRangesAndTheDef
         EXPECT_GT(inHelp, lastInHelp);
         lastInHelp = inHelp;
         const std::string entry = help.substr(inHelp, help.find('\n', help.find('\n', inHelp) + 1) - inHelp);
-        const SettingKey* setting = findSettingKey(key);
+        const Setting* setting = findSetting(key);
         EXPECT_NE(entry.find("default " + std::string(setting->defaultText)), std::string::npos) << entry;
         std::smatch range;
         const std::regex adjustment("id=\"" + control +

@@ -19,7 +19,6 @@
 #include "FfmpegSink.h"
 #include "InterruptWatch.h"
 #include "MemoryStores.h"
-#include "PartFile.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordCommand.h"
@@ -247,29 +246,6 @@ TEST(RecordFormatOfAFolder, AnExistingFolderTakesFramesWhateverItsName) {
     EXPECT_FALSE(RecordFormat::forOutput(folder.string(), &error).isVideo());
     EXPECT_EQ(error, "");
     fs::remove_all(folder);
-}
-
-TEST_F(Record, APartFileReplacesTheOldFileOnlyWhenCommitted) {
-    fs::create_directories(folder_);
-    const fs::path precious = folder_ / "precious.mp4";
-    writeFile(precious, "old");
-    {
-        PartFile part(precious);
-        ASSERT_TRUE(part.create()) << part.error();
-        EXPECT_EQ(part.temporaryPath().parent_path(), folder_);
-        EXPECT_EQ(part.temporaryPath().filename().string().rfind(".precious.mp4.", 0), 0U);
-        ASSERT_EQ(::write(part.fd(), "new", 3), 3);
-        EXPECT_EQ(readFile(precious), "old");
-    }
-    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
-    EXPECT_EQ(readFile(precious), "old");
-
-    PartFile part(precious);
-    ASSERT_TRUE(part.create());
-    ASSERT_EQ(::write(part.fd(), "new", 3), 3);
-    ASSERT_TRUE(part.commit()) << part.error();
-    EXPECT_EQ(readFile(precious), "new");
-    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
 }
 
 TEST_F(Record, AFolderWithEarlierFramesIsRefusedUnlessForced) {

@@ -57,9 +57,11 @@ TEST(SettingText, FloatsBeyondTheRangeOfDoubleStillTellTinyFromHuge) {
 
 TEST(SettingText, BadValueMessagesNameThePlaceTheKeyAndTheDefault) {
     EXPECT_EQ(badValueMessage("here", "numberOfThings", "lots", SettingType::Integer, "40"),
-              "here: numberOfThings = \"lots\" is not an integer (a whole decimal number); using its default \"40\"");
+              "here: numberOfThings = \"lots\" is not a whole number; using its default \"40\"");
     EXPECT_EQ(badValueMessage("here", "x", "1\n", SettingType::Boolean, ""),
-              "here: x = \"1\\x0a\" is not a boolean (YES/NO, true/false or 1/0); using the built-in default");
+              "here: x = \"1\\x0a\" is not YES or NO; using the built-in default");
+    EXPECT_EQ(badValueMessage("here", "sphereRadii", "big", SettingType::Float, "10.0"),
+              "here: sphereRadii = \"big\" is not a number (such as 2.5); using its default \"10.0\"");
 }
 
 TEST(SettingText, FloatsParseStraightToFloatWithoutDoubleRounding) {

@@ -32,7 +32,7 @@ protected:
     std::unique_ptr<SettingsStore> open() {
         auto store = stores().defaultsForModuleWithName("pelmora");
         SettingsDefaults defaults;
-        for (const SettingKey& entry : kSettingKeys) {
+        for (const Setting& entry : kSettings) {
             defaults.emplace_back(std::string(entry.key), std::string(entry.defaultText));
         }
         store->registerDefaults(defaults);

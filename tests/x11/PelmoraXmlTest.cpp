@@ -82,7 +82,7 @@ TEST(PelmoraXmlTest, NamesExactlyTheElevenSettingsWithTheirDefaults) {
     widgets.erase("delay");
 
     std::set<std::string> expected;
-    for (const SettingKey& setting : kSettingKeys) {
+    for (const Setting& setting : kSettings) {
         const std::string key(setting.key);
         expected.insert(key);
         SCOPED_TRACE(key);

@@ -10,6 +10,7 @@
 #include "CheckBoxControl.h"
 #include "ControlPanelIds.h"
 #include "EditValueControl.h"
+#include "MessageText.h"
 #include "Win32SheetWindow.h"
 #include "WideText.h"
 
@@ -160,7 +161,7 @@ void Win32SheetHost::report(const std::string& problem) const {
 
 bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
     if (!isPlainName(name)) {
-        report("options dialog " + std::string(name.substr(0, 60)) + ": not the name of a dialog resource");
+        report("options dialog " + quoteForMessage(name) + ": not the name of a dialog resource");
         return false;
     }
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
@@ -170,7 +171,7 @@ bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
     HWND dialog = CreateDialogParamW(module_, resource.c_str(), parent_, dialogProcedure,
                                      reinterpret_cast<LPARAM>(binding.get()));
     if (dialog == nullptr) {
-        report("options dialog \"" + std::string(name) + "\" could not be loaded: " +
+        report("options dialog " + quoteForMessage(name) + " could not be loaded: " +
                std::to_string(GetLastError()));
         return false;
     }
