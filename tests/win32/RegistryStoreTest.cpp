@@ -118,10 +118,9 @@ TEST_F(RegistryStoreTest, AValueOfTheWrongKindReadsAsItsDefaultWithOneMessage) {
     EXPECT_TRUE(store->boolForKey("fillSpheres"));
     ASSERT_EQ(messages.size(), 2U);
     const std::string where = "HKCU\\" + narrow(folder) + "\\pelmora";
-    EXPECT_EQ(messages[0], where + ": numberOfThings = \"lots\" is not an integer (a whole decimal number); using its "
-                                   "default \"40\"");
-    EXPECT_EQ(messages[1], where + ": fillSpheres = \"<a registry value of type 3>\" is not a boolean (YES/NO, "
-                                   "true/false or 1/0); using its default \"YES\"");
+    EXPECT_EQ(messages[0], where + ": numberOfThings = \"lots\" is not a whole number; using its default \"40\"");
+    EXPECT_EQ(messages[1],
+              where + ": fillSpheres = \"<a registry value of type 3>\" is not YES or NO; using its default \"YES\"");
     // The bad value stays until the settings are saved.
     EXPECT_EQ(savedText(L"numberOfThings"), L"lots");
 }
