@@ -101,5 +101,18 @@ TEST(SettingText, MessagesQuoteValuesOnOneLine) {
     EXPECT_LT(quoteForMessage(std::string(1000, 'x')).size(), 100u);
 }
 
+// Whatever the input, an excerpt stays short: escapes count as shown, a
+// cut never splits a character, and a run of stray continuation bytes is
+// cut too.
+TEST(SettingText, ExcerptsOfHugeOrHostileTextsStayShortAndWhole) {
+    EXPECT_EQ(excerpt("short"), "short");
+    EXPECT_EQ(excerpt(std::string(300, 'x'), 10), "xxxxxxxxxx...");
+    EXPECT_EQ(excerpt(std::string(5000000, '\t')).size(), kLongestPassedOn + 3);
+    EXPECT_EQ(quoteForMessage(std::string(1000, '\n')).size(), kLongestQuote + 5);
+    EXPECT_LE(excerpt(std::string(100000, '\x80'), 10).size(), 16U);
+    // "é" is two bytes; the cut comes after it, not inside it.
+    EXPECT_EQ(excerpt("abcdefghi\xc3\xa9jk", 10), "abcdefghi\xc3\xa9...");
+}
+
 }  // namespace
 }  // namespace pelmora

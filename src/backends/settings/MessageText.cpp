@@ -11,24 +11,19 @@ bool isControl(unsigned char byte) { return byte < 0x20 || byte == 0x7f; }
 
 bool isUtf8Continuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
 
-// Where to cut `text` so that at most `longest` bytes stay and no UTF-8
-// sequence is split.
-std::size_t cutAt(std::string_view text, std::size_t longest) {
-    if (text.size() <= longest) {
-        return text.size();
-    }
-    std::size_t cut = longest;
-    while (cut > 0 && isUtf8Continuation(static_cast<unsigned char>(text[cut]))) {
-        --cut;
-    }
-    return cut;
-}
-
-std::string escaped(std::string_view text, bool inQuotes) {
+// The text with control characters escaped (and, in quotes, quotes and
+// backslashes), cut once `longest` bytes of it are made, never inside a
+// UTF-8 sequence, with "..." where it was cut.
+std::string shortened(std::string_view text, std::size_t longest, bool inQuotes) {
     std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
+        // A stray run of continuation bytes is no sequence to keep whole.
+        if (out.size() >= longest && (!isUtf8Continuation(byte) || out.size() >= longest + 3)) {
+            out += "...";
+            break;
+        }
         if (isControl(byte)) {
             std::array<char, 8> escape{};
             std::snprintf(escape.data(), escape.size(), "\\x%02x", static_cast<unsigned>(byte));
@@ -45,14 +40,8 @@ std::string escaped(std::string_view text, bool inQuotes) {
 
 }  // namespace
 
-std::string excerpt(std::string_view text, std::size_t longest) {
-    const std::size_t cut = cutAt(text, longest);
-    return escaped(text.substr(0, cut), false) + (cut < text.size() ? "..." : "");
-}
+std::string excerpt(std::string_view text, std::size_t longest) { return shortened(text, longest, false); }
 
-std::string quoteForMessage(std::string_view text) {
-    const std::size_t cut = cutAt(text, kLongestQuote);
-    return "\"" + escaped(text.substr(0, cut), true) + (cut < text.size() ? "..." : "") + "\"";
-}
+std::string quoteForMessage(std::string_view text) { return "\"" + shortened(text, kLongestQuote, true) + "\""; }
 
 }  // namespace pelmora

@@ -6,7 +6,7 @@
 
 namespace pelmora {
 
-// How much of a text a message quotes, in bytes.
+// How much of a text a message quotes, in bytes as shown.
 inline constexpr std::size_t kLongestQuote = 60;
 // How much of a longer text (a library's reason, a line of ffmpeg's) a
 // message passes on.
@@ -14,12 +14,13 @@ inline constexpr std::size_t kLongestPassedOn = 200;
 
 // Any text from outside (a settings line, an argument, a file name, another
 // program's words) as a message may show it: control characters escaped so
-// that it stays one line, and cut after `longest` bytes with "..." so that a
-// huge input gives a short message. Cuts never split a UTF-8 sequence.
+// that it stays one line, and cut once `longest` bytes of it are shown, with
+// "..." so that a huge input gives a short message. Cuts never split a UTF-8
+// sequence.
 std::string excerpt(std::string_view text, std::size_t longest = kLongestPassedOn);
 
 // The same in double quotes, with quotes and backslashes escaped, cut after
-// kLongestQuote bytes: "lots", "abc...".
+// kLongestQuote bytes shown: "lots", "abc...".
 std::string quoteForMessage(std::string_view text);
 
 }  // namespace pelmora
