@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -104,16 +103,11 @@ TEST(SettingsPages, TheManualDescribesEachSettingAsHelpDoes) {
     }
 }
 
-using Attributes = std::map<std::string, std::string>;
-
-Attributes attributesOf(const std::string& tagBody) {
-    static const std::regex attribute(R"re(([-\w]+)="([^"]*)")re");
-    Attributes attributes;
-    for (auto it = std::sregex_iterator(tagBody.begin(), tagBody.end(), attribute); it != std::sregex_iterator();
-         ++it) {
-        attributes[(*it)[1]] = (*it)[2];
-    }
-    return attributes;
+// The value of one attribute of an element's text, empty when it has none.
+std::string attribute(const std::string& element, const std::string& name) {
+    std::smatch value;
+    return std::regex_search(element, value, std::regex("\\s" + name + "=\"([^\"]*)\"")) ? value[1].str()
+                                                                                          : std::string();
 }
 
 // XScreenSaver hands the page's values to the hack as -key value pairs: the
@@ -128,25 +122,25 @@ TEST(SettingsPages, TheXScreenSaverPageOffersEachSettingAsTheTableSays) {
         SCOPED_TRACE(key);
         std::smatch widget;
         ASSERT_TRUE(std::regex_search(xml, widget, std::regex("<(number|boolean)\\s+id=\"" + key + "\"([^>]*?)/>")));
-        Attributes attributes = attributesOf(widget[2]);
-        EXPECT_EQ(attributes["_label"], plain(setting.label));
+        const std::string element = widget[0];
+        EXPECT_EQ(attribute(element, "_label"), plain(setting.label));
         if (setting.type == SettingType::Boolean) {
             ASSERT_EQ(widget[1], "boolean");
             if (setting.defaultText == "YES") {
-                EXPECT_EQ(attributes["arg-unset"], "-" + key + " NO");
-                EXPECT_EQ(attributes.count("arg-set"), 0U);
+                EXPECT_EQ(attribute(element, "arg-unset"), "-" + key + " NO");
+                EXPECT_EQ(attribute(element, "arg-set"), "");
             } else {
-                EXPECT_EQ(attributes["arg-set"], "-" + key + " YES");
-                EXPECT_EQ(attributes.count("arg-unset"), 0U);
+                EXPECT_EQ(attribute(element, "arg-set"), "-" + key + " YES");
+                EXPECT_EQ(attribute(element, "arg-unset"), "");
             }
             continue;
         }
         ASSERT_EQ(widget[1], "number");
-        EXPECT_EQ(attributes["arg"], "-" + key + " %");
-        EXPECT_EQ(attributes["type"], setting.type == SettingType::Integer ? "spinbutton" : "slider");
-        EXPECT_EQ(attributes["default"], std::string(setting.defaultText));
-        EXPECT_EQ(number(attributes["low"]), setting.page.low);
-        EXPECT_EQ(number(attributes["high"]), setting.page.high);
+        EXPECT_EQ(attribute(element, "arg"), "-" + key + " %");
+        EXPECT_EQ(attribute(element, "type"), setting.type == SettingType::Integer ? "spinbutton" : "slider");
+        EXPECT_EQ(attribute(element, "default"), std::string(setting.defaultText));
+        EXPECT_EQ(number(attribute(element, "low")), setting.page.low);
+        EXPECT_EQ(number(attribute(element, "high")), setting.page.high);
     }
 }
 

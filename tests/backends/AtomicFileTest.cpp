@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "FileCallLog.h"
+
 namespace pelmora {
 namespace {
 
@@ -34,32 +36,13 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-// The durability calls a commit makes, in order: which kind of thing each
-// fsync was for, and the renames.
-std::vector<std::string>& callLog() {
-    static std::vector<std::string> log;
-    return log;
-}
-
-int loggedFsync(int fd) {
-    struct stat info {};
-    ::fstat(fd, &info);
-    callLog().push_back(S_ISDIR(info.st_mode) ? "fsync folder" : "fsync file");
-    return ::fsync(fd);
-}
-
-int loggedRename(const char* from, const char* to) {
-    callLog().push_back("rename");
-    return ::rename(from, to);
-}
-
 class AtomicFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "pelmora-atomic-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;
-        callLog().clear();
+        testing::FileCallLog::calls().clear();
     }
     void TearDown() override {
         std::error_code ignored;
@@ -114,12 +97,10 @@ TEST_F(AtomicFileTest, AClashingFileIsNeverTakenOverAndAnotherNameIsTried) {
 }
 
 TEST_F(AtomicFileTest, ACommitPutsTheDataOnDiskBeforeTheRenameAndTheFolderAfterIt) {
-    const FileSystemCalls& system = FileSystemCalls::system();
-    const FileSystemCalls logged{system.open, loggedFsync, loggedRename, system.close};
-    AtomicFile file(folder_ / "pelmora.conf", "save", logged);
+    AtomicFile file(folder_ / "pelmora.conf", "save", testing::FileCallLog::logged());
     ASSERT_TRUE(file.create());
     ASSERT_TRUE(file.commit()) << file.error();
-    EXPECT_EQ(callLog(), (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
+    EXPECT_EQ(testing::FileCallLog::calls(), (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
 }
 
 TEST_F(AtomicFileTest, OnlyOurMarkedLeftoversLongUntouchedAreRemoved) {

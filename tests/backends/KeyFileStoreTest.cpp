@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FileCallLog.h"
 #include "KeyFileStores.h"
 #include "SettingsSchema.h"
 
@@ -439,35 +440,17 @@ TEST_F(KeyFileStoreTest, ASaveRemovesOnlyItsOwnTemporaryFilesLeftByKilledSaves) 
     }
 }
 
-std::vector<std::string>& syncLog() {
-    static std::vector<std::string> log;
-    return log;
-}
-
-int loggedFsync(int fd) {
-    struct stat info {};
-    ::fstat(fd, &info);
-    syncLog().push_back(S_ISDIR(info.st_mode) ? "fsync folder" : "fsync file");
-    return ::fsync(fd);
-}
-
-int loggedRename(const char* from, const char* to) {
-    syncLog().push_back("rename");
-    return ::rename(from, to);
-}
-
 // Without the folder's fsync after the rename, a crash can bring back the
 // old settings although the save said it succeeded.
 TEST_F(KeyFileStoreTest, ASaveIsOnDiskFileAndFolderWhenItReturns) {
     writeSettings("[Settings]\nnumberOfThings=12\n");
-    syncLog().clear();
-    const FileSystemCalls& system = FileSystemCalls::system();
-    const FileSystemCalls logged{system.open, loggedFsync, loggedRename, system.close};
-    KeyFileStore store(file(), [this](const std::string& message) { warnings_.push_back(message); }, logged);
+    testing::FileCallLog::calls().clear();
+    KeyFileStore store(file(), [this](const std::string& message) { warnings_.push_back(message); },
+                       testing::FileCallLog::logged());
     store.registerDefaults(registeredDefaults());
     store.setInteger(30, "numberOfThings");
     ASSERT_TRUE(store.synchronize()) << store.lastError();
-    EXPECT_EQ(syncLog(), (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
+    EXPECT_EQ(testing::FileCallLog::calls(), (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
     EXPECT_EQ(open()->integerForKey("numberOfThings"), 30);
 }
 

@@ -29,15 +29,13 @@ public:
     ~TextSettingsStore() override = default;
 
     void registerDefaults(const SettingsDefaults& defaults) final;
-
+    // Reads and writes by type, each pair in the same text form.
     bool boolForKey(std::string_view key) final;
-    float floatForKey(std::string_view key) final;
-    std::int64_t integerForKey(std::string_view key) final;
-
     void setBool(bool value, std::string_view key) final;
+    float floatForKey(std::string_view key) final;
     void setFloat(float value, std::string_view key) final;
+    std::int64_t integerForKey(std::string_view key) final;
     void setInteger(std::int64_t value, std::string_view key) final;
-
     bool synchronize() final;
     std::string lastError() const final { return lastError_; }
 
