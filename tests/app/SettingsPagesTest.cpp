@@ -71,9 +71,10 @@ TEST(SettingsPages, TheGtkSheetShowsEachSettingInItsSectionWithItsLabelAndRange)
         EXPECT_EQ(number(range[2]), setting->sheet.high);
         EXPECT_EQ(number(range[3]), setting->sheet.step);
         std::smatch digits;
-        ASSERT_TRUE(std::regex_search(ui, digits,
-                                      std::regex("id=\"" + outlet + "\">(?:\\s*<property name=\"[-a-z]+\">[^<]*</property>)*?"
-                                                 "\\s*<property name=\"digits\">([0-9]+)</property>")));
+        const std::regex digitsOf("id=\"" + outlet +
+                                  "\">(?:\\s*<property name=\"[-a-z]+\">[^<]*</property>)*?"
+                                  "\\s*<property name=\"digits\">([0-9]+)</property>");
+        ASSERT_TRUE(std::regex_search(ui, digits, digitsOf));
         EXPECT_EQ(std::stoi(digits[1]), setting->sheet.digits);
     }
 }

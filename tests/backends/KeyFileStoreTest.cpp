@@ -408,7 +408,8 @@ TEST_F(KeyFileStoreTest, ASaveRemovesOnlyItsOwnTemporaryFilesLeftByKilledSaves) 
     // writing, a user's own copies beside the file (which once looked like
     // temporaries: the name, a dot and six characters), and marked names
     // of another file.
-    const std::vector<std::string> killed{".pelmora.conf.4242-0.save.tmp-pelmora", ".pelmora.conf.17-3.save.tmp-pelmora"};
+    const std::vector<std::string> killed{".pelmora.conf.4242-0.save.tmp-pelmora",
+                                          ".pelmora.conf.17-3.save.tmp-pelmora"};
     const std::vector<std::string> kept{
         ".pelmora.conf.99-0.save.tmp-pelmora", "pelmora.conf.backup", "pelmora.conf.old123", "pelmora.conf.orig",
         "pelmora.conf.Ab12Cd", "pelmora.conf.bad", ".other.conf.1-0.save.tmp-pelmora", "pelmora.conf.tmp-pelmora",
@@ -450,7 +451,8 @@ TEST_F(KeyFileStoreTest, ASaveIsOnDiskFileAndFolderWhenItReturns) {
     store.registerDefaults(registeredDefaults());
     store.setInteger(30, "numberOfThings");
     ASSERT_TRUE(store.synchronize()) << store.lastError();
-    EXPECT_EQ(testing::FileCallLog::calls(), (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
+    EXPECT_EQ(testing::FileCallLog::calls(),
+              (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
     EXPECT_EQ(open()->integerForKey("numberOfThings"), 30);
 }
 

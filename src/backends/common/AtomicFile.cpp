@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "MessageText.h"
+
 namespace pelmora {
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 // Tries this many names before giving up; a clash means a file left by a
 // killed run that happened to have the same process id.
 constexpr int kNameAttempts = 100;
+
+std::string shown(const std::filesystem::path& path) { return pathForMessage(path.string()); }
 
 int openFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
@@ -61,15 +65,15 @@ bool AtomicFile::create(mode_t mode) {
             return true;
         }
         if (errno == ENOENT) {
-            error_ = "cannot write " + final_.string() + ": the folder " + final_.parent_path().string() +
+            error_ = "cannot write " + shown(final_) + ": the folder " + shown(final_.parent_path()) +
                      " does not exist";
             return false;
         }
         if (errno != EEXIST && errno != ELOOP) {
-            return failWith("cannot write in " + final_.parent_path().string(), errno);
+            return failWith("cannot write in " + shown(final_.parent_path()), errno);
         }
     }
-    error_ = "cannot find a free temporary name beside " + final_.string();
+    error_ = "cannot find a free temporary name beside " + shown(final_);
     return false;
 }
 
@@ -81,7 +85,7 @@ bool AtomicFile::closeFile() {
     fd_ = -1;
     // Some file systems report a full disk only when the file is closed.
     if (result != 0 && errno != EINTR) {
-        return failWith("cannot write " + temporary_.string(), errno);
+        return failWith("cannot write " + shown(temporary_), errno);
     }
     return true;
 }
@@ -93,13 +97,13 @@ bool AtomicFile::commit() {
     if (fd_ >= 0 && calls_.fsync(fd_) != 0 && errno != EINVAL) {
         const int error = errno;
         closeFile();
-        return failWith("cannot write " + temporary_.string(), error);
+        return failWith("cannot write " + shown(temporary_), error);
     }
     if (!closeFile()) {
         return false;
     }
     if (calls_.rename(temporary_.c_str(), final_.c_str()) != 0) {
-        return failWith("cannot put " + final_.string() + " in place", errno);
+        return failWith("cannot put " + shown(final_) + " in place", errno);
     }
     created_ = false;
     syncFolder(calls_, final_.parent_path());

@@ -94,7 +94,7 @@ FileText readRegularFile(const std::filesystem::path& file) {
 }  // namespace
 
 KeyFileStore::KeyFileStore(std::filesystem::path file, SettingsWarningSink warn, const FileSystemCalls& calls)
-    : TextSettingsStore(file.string(), std::move(warn)),
+    : TextSettingsStore(pathForMessage(file.string()), std::move(warn)),
       file_(std::move(file)),
       calls_(calls),
       keyFile_(g_key_file_new()) {
@@ -132,7 +132,7 @@ void KeyFileStore::load() {
         return;
     }
     damaged_ = true;
-    warn(file_.string() + ": not usable as a settings file (" + excerpt(reason) +
+    warn(where() + ": not usable as a settings file (" + excerpt(reason) +
           "); using the default settings; the file stays as it is until settings are saved, then it is kept as " +
           file_.filename().string() + ".bad");
 }
@@ -164,7 +164,7 @@ bool KeyFileStore::saveFile() {
     const std::filesystem::path target = resolveLink(file_);
     const std::filesystem::path folder = target.parent_path();
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
-        return fail("cannot create the settings folder " + folder.string() + ": " + errnoText(errno));
+        return fail("cannot create the settings folder " + pathForMessage(folder.string()) + ": " + errnoText(errno));
     }
     gsize size = 0;
     gchar* data = g_key_file_to_data(keyFile_, &size, nullptr);
@@ -182,7 +182,8 @@ bool KeyFileStore::saveFile() {
         ::fchmod(file.fd(), existing.st_mode & 0777);
     }
     if (!writeAll(file.fd(), contents.data(), contents.size())) {
-        return fail("cannot write settings to " + file.temporaryPath().string() + ": " + errnoText(errno));
+        return fail("cannot write settings to " + pathForMessage(file.temporaryPath().string()) + ": " +
+                    errnoText(errno));
     }
     if (damaged_ && !keepDamagedCopy(target)) {
         return false;
@@ -201,7 +202,7 @@ bool KeyFileStore::saveFile() {
 bool KeyFileStore::keepDamagedCopy(const std::filesystem::path& target) {
     struct stat existing {};
     if (::lstat(target.c_str(), &existing) != 0) {
-        return errno == ENOENT || fail("cannot look at " + target.string() + ": " + errnoText(errno));
+        return errno == ENOENT || fail("cannot look at " + pathForMessage(target.string()) + ": " + errnoText(errno));
     }
     constexpr int kTries = 100;
     for (int attempt = 0; attempt < kTries; ++attempt) {
@@ -218,9 +219,10 @@ bool KeyFileStore::keepDamagedCopy(const std::filesystem::path& target) {
         if (::access(copy.c_str(), F_OK) != 0 && ::rename(target.c_str(), copy.c_str()) == 0) {
             return true;
         }
-        return fail("cannot keep the unusable settings file as " + copy + ": " + errnoText(errno));
+        return fail("cannot keep the unusable settings file as " + pathForMessage(copy) + ": " + errnoText(errno));
     }
-    return fail("cannot keep the unusable settings file " + target.string() + ": too many .bad copies already");
+    return fail("cannot keep the unusable settings file " + pathForMessage(target.string()) +
+                ": too many .bad copies already");
 }
 
 }  // namespace pelmora
