@@ -125,6 +125,28 @@ TEST_F(RegistryStoreTest, AValueOfTheWrongKindReadsAsItsDefaultWithOneMessage) {
     EXPECT_EQ(savedText(L"numberOfThings"), L"lots");
 }
 
+// Stands in for a value that another program makes longer between the
+// query of its size and the read of its data: the first read is refused as
+// too small, with the new size.
+LSTATUS WINAPI growingValue(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    static bool grown = false;
+    if (data != nullptr && !grown) {
+        grown = true;
+        *size += 2 * sizeof(wchar_t);
+        return ERROR_MORE_DATA;
+    }
+    return RegQueryValueExW(key, name, reserved, type, data, size);
+}
+
+TEST_F(RegistryStoreTest, AValueThatGrewWhileItWasReadIsReadAgainNotLost) {
+    putText(L"numberOfThings", L"12");
+    RegistryStore store(HKEY_CURRENT_USER, folder + L"\\pelmora", "HKCU",
+                        [this](const std::string& message) { messages.push_back(message); }, growingValue);
+    store.registerDefaults({{"numberOfThings", "40"}});
+    EXPECT_EQ(store.integerForKey("numberOfThings"), 12);
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(RegistryStoreTest, NumbersMadeByHandAsDwordsReadAsTheirValue) {
     const DWORD count = 12;
     const std::uint64_t range = 3;

@@ -45,8 +45,9 @@ std::string windowsErrorText(DWORD error) {
     return text.empty() ? "error " + std::to_string(error) : text;
 }
 
-RegistryStore::RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn)
-    : TextSettingsStore(std::move(shownAs), std::move(warn)), root_(root), path_(std::move(path)) {
+RegistryStore::RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn,
+                             ValueQuery query)
+    : TextSettingsStore(std::move(shownAs), std::move(warn)), root_(root), path_(std::move(path)), query_(query) {
     // A key that does not exist yet simply holds no saved values.
     if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS) {
         key_ = nullptr;
@@ -71,7 +72,7 @@ TextSettingsStore::SavedText RegistryStore::savedText(std::string_view key) {
     const std::wstring name = widen(key);
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    if (query_(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
         return {};
     }
     std::vector<BYTE> data;
@@ -80,7 +81,7 @@ TextSettingsStore::SavedText RegistryStore::savedText(std::string_view key) {
     // refusal says the size it has now.
     for (int attempt = 0; attempt < kReadAttempts && read == ERROR_MORE_DATA; ++attempt) {
         data.assign(size + sizeof(wchar_t), 0);
-        read = RegQueryValueExW(key_, name.c_str(), nullptr, &type, data.data(), &size);
+        read = query_(key_, name.c_str(), nullptr, &type, data.data(), &size);
     }
     if (read != ERROR_SUCCESS) {
         return {};

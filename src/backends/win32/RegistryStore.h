@@ -20,8 +20,12 @@ using RegistryWarningSink = SettingsWarningSink;
 // synchronize(), which creates the key when needed.
 class RegistryStore : public TextSettingsStore {
 public:
+    // How a value is read; a test may stand in for the registry.
+    using ValueQuery = decltype(&RegQueryValueExW);
+
     // `path` is the key below `root`; `shownAs` names it in messages.
-    RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn);
+    RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn,
+                  ValueQuery query = &RegQueryValueExW);
     // A store that works on defaults and its own writes but can never be
     // saved; synchronize() fails with `reason`.
     RegistryStore(std::string reason, RegistryWarningSink warn);
@@ -39,6 +43,7 @@ private:
     HKEY root_ = nullptr;
     std::wstring path_;
     HKEY key_ = nullptr;
+    ValueQuery query_ = &RegQueryValueExW;
 };
 
 // The text of a Windows error code, on one line.
