@@ -15,7 +15,7 @@ if command -v ccache >/dev/null; then
 fi
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_FUZZ=ON \
   -DPELMORA_SANITIZE=ON -DPELMORA_BUILD_TESTS=OFF -DPELMORA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)" --target settings_file_fuzzer command_line_fuzzer
+cmake --build "$build_dir" -j "$(nproc)" --target settings_file_fuzzer setting_text_fuzzer command_line_fuzzer
 
 # The settings target saves a file per input; on a memory file system the
 # saves' fsync costs nothing.
@@ -25,7 +25,7 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-for target in settings_file command_line; do
+for target in settings_file setting_text command_line; do
   echo "== ${target}_fuzzer for ${seconds} s =="
   # New inputs go to a scratch corpus; the seeds in the tree stay as they are.
   scratch=$(mktemp -d)

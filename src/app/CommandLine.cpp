@@ -123,7 +123,7 @@ private:
             inlineValue = name.substr(equals + 1);
             name.resize(equals);
         }
-        if (findSettingKey(name) != nullptr || takesValue(name)) {
+        if (findSetting(name) != nullptr || takesValue(name)) {
             if (!inlineValue && index + 1 >= args_.size()) {
                 fail("option " + quoteForMessage(arg) + " needs a value");
                 return index + 1;
@@ -174,7 +174,7 @@ private:
 
     void takeValued(const std::string& name, const std::string& value) {
         ProgramOptions& o = result_.options;
-        if (findSettingKey(name) != nullptr) {
+        if (findSetting(name) != nullptr) {
             o.domain.emplace_back(name, value);
             return;
         }

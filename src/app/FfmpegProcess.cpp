@@ -12,6 +12,7 @@
 #include <deque>
 #include <sstream>
 
+#include "MessageText.h"
 #include "WriteAll.h"
 
 extern char** environ;
@@ -186,11 +187,14 @@ std::string FfmpegProcess::lastLines(std::size_t count) const {
     std::string line;
     for (int c = std::fgetc(messages_); c != EOF; c = std::fgetc(messages_)) {
         if (c != '\n' && c != '\r') {
-            line += static_cast<char>(c);
+            // Past what a message shows, the rest of a line only costs memory.
+            if (line.size() <= kLongestPassedOn) {
+                line += static_cast<char>(c);
+            }
             continue;
         }
         if (!line.empty()) {
-            lines.push_back("  " + line);
+            lines.push_back("  " + excerpt(line));
             if (lines.size() > count) {
                 lines.pop_front();
             }
@@ -198,7 +202,7 @@ std::string FfmpegProcess::lastLines(std::size_t count) const {
         line.clear();
     }
     if (!line.empty()) {
-        lines.push_back("  " + line);
+        lines.push_back("  " + excerpt(line));
         if (lines.size() > count) {
             lines.pop_front();
         }

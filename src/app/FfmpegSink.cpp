@@ -73,6 +73,9 @@ bool FfmpegSink::open() {
                  "or give a folder for PNG files";
         return false;
     }
+    // What a run killed while ffmpeg wrote (ffmpeg outlives it in a process
+    // group of its own) left beside the output.
+    AtomicFile::removeAbandonedBeside(output_.finalPath());
     if (!output_.create()) {
         error_ = output_.error();
         return false;
@@ -121,7 +124,7 @@ bool FfmpegSink::close() {
 }
 
 bool FfmpegSink::makeGif() {
-    PartFile palette(output_.finalPath(), "palette.nut");
+    AtomicFile palette(output_.finalPath(), "palette.nut");
     if (!palette.create() || !palette.closeFile()) {
         return fail(palette.error());
     }

@@ -6,7 +6,7 @@
 
 #include "FfmpegProcess.h"
 #include "FrameSink.h"
-#include "PartFile.h"
+#include "AtomicFile.h"
 #include "RecordFormat.h"
 
 namespace pelmora {
@@ -51,8 +51,8 @@ private:
     // Whether a file stood at the output's name when the sink was opened.
     bool existed_ = false;
     std::string ffmpeg_;
-    PartFile output_;
-    PartFile lossless_;
+    AtomicFile output_;
+    AtomicFile lossless_;
     FfmpegProcess encoder_;
 };
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "InteractiveOptions.h"
+#include "MessageText.h"
 #include "SettingsSetup.h"
 #include "WindowId.h"
 #include "X11Hack.h"
@@ -32,8 +33,8 @@ TargetChoice chooseTarget(const ProgramOptions& options) {
     }
     const std::optional<std::uint32_t> parsed = parseWindowId(lockerWindow);
     if (!parsed) {
-        std::fprintf(stderr, "pelmora: XSCREENSAVER_WINDOW=\"%s\" is not a window ID (expected 0x... or decimal)\n",
-                     lockerWindow);
+        std::fprintf(stderr, "pelmora: XSCREENSAVER_WINDOW=%s is not a window ID (expected 0x... or decimal)\n",
+                     quoteForMessage(lockerWindow).c_str());
         return {false, std::nullopt};
     }
     return {true, *parsed};

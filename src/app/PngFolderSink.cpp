@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "PartFile.h"
+#include "AtomicFile.h"
 #include "WriteAll.h"
 
 namespace pelmora {
@@ -60,6 +60,8 @@ bool PngFolderSink::open() {
                  (ec ? ec.message() : std::string("a file of that name is in the way"));
         return false;
     }
+    // Frames a killed run left half written.
+    AtomicFile::removeAbandoned(folder_, "frame-");
     return clearEarlierFrames();
 }
 
@@ -99,7 +101,7 @@ std::filesystem::path PngFolderSink::fileFor(int index) const {
 }
 
 bool PngFolderSink::write(cairo_surface_t* frame, int index) {
-    PartFile file(fileFor(index));
+    AtomicFile file(fileFor(index));
     if (!file.create()) {
         error_ = file.error();
         return false;

@@ -23,8 +23,8 @@ constexpr float kBounceForce = 30.0F;
 
 SettingsDefaults registeredDefaults() {
     SettingsDefaults defaults;
-    defaults.reserve(kSettingKeys.size());
-    for (const SettingKey& entry : kSettingKeys) {
+    defaults.reserve(kSettings.size());
+    for (const Setting& entry : kSettings) {
         defaults.emplace_back(std::string(entry.key), std::string(entry.defaultText));
     }
     return defaults;
@@ -35,9 +35,16 @@ std::int32_t low32(std::int64_t value) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-bool isOn(const std::unique_ptr<SheetControl>& toggle) { return toggle->state() == 1; }
-
 std::int64_t stateFor(bool value) { return value ? 1 : 0; }
+
+// The load reads, and the save writes, the booleans, then the floats, then
+// the integers, each group in registration order.
+constexpr std::array<SettingType, 3> kStoreOrder{SettingType::Boolean, SettingType::Float, SettingType::Integer};
+// The sheet is filled, and read on OK, floats and integers before the toggles.
+constexpr std::array<SettingType, 3> kSheetOrder{SettingType::Float, SettingType::Integer, SettingType::Boolean};
+
+constexpr std::size_t kNumberSetting = static_cast<std::size_t>(findSetting("numberOfThings") - kSettings.data());
+constexpr std::size_t kSpeedSetting = static_cast<std::size_t>(findSetting("speedDivisor") - kSettings.data());
 
 // "%@%i" with the sign prefix: "+3", " 0", "-2".
 std::string chargeLabel(std::int32_t charge) {
@@ -69,52 +76,85 @@ PelmoraView::PelmoraView(const Rect& frame, bool isPreview, const ViewHost& host
 PelmoraView::~PelmoraView() {
     // Let go in the reverse of the declared order: the controls before the
     // window that holds their widgets, the spheres last.
-    fillToggle_.reset();
-    neutralToggle_.reset();
-    localFieldToggle_.reset();
-    labelToggle_.reset();
-    bounceToggle_.reset();
-    sphereRadiiControl_.reset();
-    chargeRangeControl_.reset();
-    numberControl_.reset();
-    speedControl_.reset();
-    electricFieldStrengthControl_.reset();
-    localFieldDisplayControl_.reset();
+    for (auto control = controls_.rbegin(); control != controls_.rend(); ++control) {
+        control->reset();
+    }
     controlPanel_.reset();
     attributes_.reset();
     thingArray_.clear();
 }
 
+const PelmoraView::SettingField& PelmoraView::fieldOf(std::size_t setting) {
+    // Each setting's field, in registration order; a key is its field's name.
+    static constexpr std::array<SettingField, kSettings.size()> kFields{{
+        {"localFieldDisplay", nullptr, &PelmoraView::localFieldDisplay_, nullptr},
+        {"speedDivisor", nullptr, &PelmoraView::speedDivisor_, nullptr},
+        {"showLocalFields", &PelmoraView::showLocalFields_, nullptr, nullptr},
+        {"bouncingEnabled", &PelmoraView::bouncingEnabled_, nullptr, nullptr},
+        {"labelsEnabled", &PelmoraView::labelsEnabled_, nullptr, nullptr},
+        {"electricFieldStrength", nullptr, &PelmoraView::electricFieldStrength_, nullptr},
+        {"numberOfThings", nullptr, nullptr, &PelmoraView::numberOfThings_},
+        {"chargeRange", nullptr, nullptr, &PelmoraView::chargeRange_},
+        {"neutralCharges", &PelmoraView::neutralCharges_, nullptr, nullptr},
+        {"fillSpheres", &PelmoraView::fillSpheres_, nullptr, nullptr},
+        {"sphereRadii", nullptr, &PelmoraView::sphereRadii_, nullptr},
+    }};
+    static_assert([] {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            const SettingField& field = kFields[i];
+            const SettingType type = kSettings[i].type;
+            const bool typed = type == SettingType::Boolean ? field.flag != nullptr
+                               : type == SettingType::Float ? field.number != nullptr
+                                                            : field.count != nullptr;
+            if (field.key != kSettings[i].key || !typed) {
+                return false;
+            }
+        }
+        return true;
+    }(), "every setting needs the field of its name and type");
+    return kFields[setting];
+}
+
 void PelmoraView::loadSettings() {
     std::unique_ptr<SettingsStore> store = host_.stores.defaultsForModuleWithName(host_.moduleName);
     store->registerDefaults(registeredDefaults());
-    showLocalFields_ = store->boolForKey("showLocalFields");
-    bouncingEnabled_ = store->boolForKey("bouncingEnabled");
-    labelsEnabled_ = store->boolForKey("labelsEnabled");
-    neutralCharges_ = store->boolForKey("neutralCharges");
-    fillSpheres_ = store->boolForKey("fillSpheres");
-    localFieldDisplay_ = store->floatForKey("localFieldDisplay");
-    speedDivisor_ = store->floatForKey("speedDivisor");
-    electricFieldStrength_ = store->floatForKey("electricFieldStrength");
-    sphereRadii_ = store->floatForKey("sphereRadii");
-    numberOfThings_ = low32(store->integerForKey("numberOfThings"));
-    chargeRange_ = low32(store->integerForKey("chargeRange"));
+    for (const SettingType type : kStoreOrder) {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            if (kSettings[i].type == type) {
+                loadSetting(*store, i);
+            }
+        }
+    }
+}
+
+void PelmoraView::loadSetting(SettingsStore& store, std::size_t setting) {
+    const SettingField& field = fieldOf(setting);
+    switch (kSettings[setting].type) {
+        case SettingType::Boolean: this->*field.flag = store.boolForKey(field.key); break;
+        case SettingType::Float: this->*field.number = store.floatForKey(field.key); break;
+        case SettingType::Integer: this->*field.count = low32(store.integerForKey(field.key)); break;
+    }
 }
 
 void PelmoraView::saveSettings(SettingsStore& store) {
-    store.setBool(showLocalFields_, "showLocalFields");
-    store.setBool(bouncingEnabled_, "bouncingEnabled");
-    store.setBool(labelsEnabled_, "labelsEnabled");
-    store.setBool(neutralCharges_, "neutralCharges");
-    store.setBool(fillSpheres_, "fillSpheres");
-    store.setFloat(localFieldDisplay_, "localFieldDisplay");
-    store.setFloat(speedDivisor_, "speedDivisor");
-    store.setFloat(electricFieldStrength_, "electricFieldStrength");
-    store.setFloat(sphereRadii_, "sphereRadii");
-    store.setInteger(numberOfThings_, "numberOfThings");
-    store.setInteger(chargeRange_, "chargeRange");
+    for (const SettingType type : kStoreOrder) {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            if (kSettings[i].type == type) {
+                saveSetting(store, i);
+            }
+        }
+    }
     lastSaveSucceeded_ = store.synchronize();
     lastSaveError_ = lastSaveSucceeded_ ? std::string() : store.lastError();
+}
+
+void PelmoraView::saveSetting(SettingsStore& store, std::size_t setting) const {
+    const SettingField& field = fieldOf(setting);
+    switch (kSettings[setting].type) {
+        case SettingType::Boolean: store.setBool(this->*field.flag, field.key); break;
+        case SettingType::Float: store.setFloat(this->*field.number, field.key); break;
+        case SettingType::Integer: store.setInteger(this->*field.count, field.key); break;
+    }
 }
 
 Color PelmoraView::labelColor() const {
@@ -238,33 +278,27 @@ SheetWindow* PelmoraView::configureSheet() {
 }
 
 void PelmoraView::fillControls() {
+    for (const SettingType type : kSheetOrder) {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            if (kSettings[i].type == type) {
+                fillControl(i);
+            }
+        }
+    }
+}
+
+void PelmoraView::fillControl(std::size_t setting) {
     // An outlet the interface file left unconnected is skipped.
-    const auto setFloat = [](const std::unique_ptr<SheetControl>& control, float value) {
-        if (control) {
-            control->setFloatValue(value);
-        }
-    };
-    const auto setInt = [](const std::unique_ptr<SheetControl>& control, std::int32_t value) {
-        if (control) {
-            control->setIntValue(value);
-        }
-    };
-    const auto setState = [](const std::unique_ptr<SheetControl>& control, bool value) {
-        if (control) {
-            control->setState(stateFor(value));
-        }
-    };
-    setFloat(electricFieldStrengthControl_, electricFieldStrength_);
-    setFloat(localFieldDisplayControl_, localFieldDisplay_);
-    setFloat(speedControl_, speedDivisor_);
-    setFloat(sphereRadiiControl_, sphereRadii_);
-    setInt(numberControl_, numberOfThings_);
-    setInt(chargeRangeControl_, chargeRange_);
-    setState(localFieldToggle_, showLocalFields_);
-    setState(bounceToggle_, bouncingEnabled_);
-    setState(labelToggle_, labelsEnabled_);
-    setState(neutralToggle_, neutralCharges_);
-    setState(fillToggle_, fillSpheres_);
+    SheetControl* control = controls_[setting].get();
+    if (control == nullptr) {
+        return;
+    }
+    const SettingField& field = fieldOf(setting);
+    switch (kSettings[setting].type) {
+        case SettingType::Boolean: control->setState(stateFor(this->*field.flag)); break;
+        case SettingType::Float: control->setFloatValue(this->*field.number); break;
+        case SettingType::Integer: control->setIntValue(this->*field.count); break;
+    }
 }
 
 void PelmoraView::ok(const void* /*sender*/) {
@@ -274,17 +308,15 @@ void PelmoraView::ok(const void* /*sender*/) {
     // The disc follows the new radius with the labels and field lines placed
     // around it; left at the old size it would sit off-centre until restart.
     sizeDisc();
-    if (numberControl_) {
-        numberOfThings_ = numberControl_->intValue();
-    }
+    readControl(kNumberSetting);
     // The capped count: compared with the stored one, an OK that changed
     // nothing would rebuild every sphere of a capped population.
     if (static_cast<std::int64_t>(populationSize()) != static_cast<std::int64_t>(thingArray_.size())) {
         thingArray_.clear();
         populate();
     }
-    if (speedControl_) {
-        const float speed = speedControl_->floatValue();
+    if (const SheetControl* speedControl = controls_[kSpeedSetting].get()) {
+        const float speed = speedControl->floatValue();
         // A speed of 0 would freeze the saver for good; 1 is the slowest sensible speed.
         speedDivisor_ = static_cast<double>(speed) == 0.0 ? 1.0F : speed;
     }
@@ -300,28 +332,29 @@ void PelmoraView::sizeDisc() {
 }
 
 void PelmoraView::readControls() {
-    // An outlet the interface file left unconnected keeps its field as it is.
-    const auto readFloat = [](const std::unique_ptr<SheetControl>& control, float& field) {
-        if (control) {
-            field = control->floatValue();
+    // The count and the speed have steps of their own in ok().
+    for (const SettingType type : kSheetOrder) {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            if (kSettings[i].type == type && i != kNumberSetting && i != kSpeedSetting) {
+                readControl(i);
+            }
         }
-    };
-    const auto readToggle = [](const std::unique_ptr<SheetControl>& control, bool& field) {
-        if (control) {
-            field = isOn(control);
-        }
-    };
-    readFloat(sphereRadiiControl_, sphereRadii_);
-    if (chargeRangeControl_) {
-        chargeRange_ = chargeRangeControl_->intValue();
     }
-    readFloat(localFieldDisplayControl_, localFieldDisplay_);
-    readFloat(electricFieldStrengthControl_, electricFieldStrength_);
-    readToggle(localFieldToggle_, showLocalFields_);
-    readToggle(bounceToggle_, bouncingEnabled_);
-    readToggle(labelToggle_, labelsEnabled_);
-    readToggle(neutralToggle_, neutralCharges_);
-    readToggle(fillToggle_, fillSpheres_);
+}
+
+void PelmoraView::readControl(std::size_t setting) {
+    // An outlet the interface file left unconnected keeps its field as it is.
+    const SheetControl* control = controls_[setting].get();
+    if (control == nullptr) {
+        return;
+    }
+    const SettingField& field = fieldOf(setting);
+    switch (kSettings[setting].type) {
+        // A toggle counts as on only in state 1, never in a mixed state.
+        case SettingType::Boolean: this->*field.flag = control->state() == 1; break;
+        case SettingType::Float: this->*field.number = control->floatValue(); break;
+        case SettingType::Integer: this->*field.count = control->intValue(); break;
+    }
 }
 
 void PelmoraView::cancel(const void* /*sender*/) {
@@ -338,29 +371,12 @@ bool PelmoraView::connectWindow(std::string_view outlet, std::unique_ptr<SheetWi
     return true;
 }
 
-std::unique_ptr<SheetControl>* PelmoraView::controlOutlet(std::string_view outlet) {
-    // In the order of kControlOutlets.
-    static constexpr std::array<std::unique_ptr<SheetControl> PelmoraView::*, kControlOutlets.size()> kFields{
-        &PelmoraView::localFieldDisplayControl_, &PelmoraView::electricFieldStrengthControl_,
-        &PelmoraView::speedControl_,             &PelmoraView::numberControl_,
-        &PelmoraView::chargeRangeControl_,       &PelmoraView::sphereRadiiControl_,
-        &PelmoraView::bounceToggle_,             &PelmoraView::labelToggle_,
-        &PelmoraView::localFieldToggle_,         &PelmoraView::neutralToggle_,
-        &PelmoraView::fillToggle_};
-    for (std::size_t i = 0; i < kControlOutlets.size(); ++i) {
-        if (kControlOutlets[i] == outlet) {
-            return &(this->*kFields[i]);
-        }
-    }
-    return nullptr;
-}
-
 bool PelmoraView::connectControl(std::string_view outlet, std::unique_ptr<SheetControl> control) {
-    std::unique_ptr<SheetControl>* field = controlOutlet(outlet);
-    if (field == nullptr) {
+    const Setting* setting = findSettingOfOutlet(outlet);
+    if (setting == nullptr) {
         return false;
     }
-    *field = std::move(control);
+    controls_[static_cast<std::size_t>(setting - kSettings.data())] = std::move(control);
     return true;
 }
 

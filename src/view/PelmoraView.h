@@ -10,6 +10,7 @@
 #include "Canvas.h"
 #include "FramePhysics.h"
 #include "Geometry.h"
+#include "SettingsSchema.h"
 #include "SettingsStore.h"
 #include "SheetHost.h"
 #include "Vekthing.h"
@@ -21,13 +22,16 @@ namespace pelmora {
 // frame per tick and runs the configuration sheet.
 class PelmoraView : public SheetOwner {
 public:
-    // The outlets an interface file connects: the sheet's window, then the
-    // eleven controls in declared order.
+    // The outlets an interface file connects: the sheet's window, then one
+    // control per setting, in the settings' order.
     static constexpr std::string_view kWindowOutlet = "controlPanel";
-    static constexpr std::array<std::string_view, 11> kControlOutlets{
-        "localFieldDisplayControl", "electricFieldStrengthControl", "speedControl", "numberControl",
-        "chargeRangeControl", "sphereRadiiControl", "bounceToggle", "labelToggle",
-        "localFieldToggle", "neutralToggle", "fillToggle"};
+    static constexpr std::array<std::string_view, kSettings.size()> kControlOutlets = [] {
+        std::array<std::string_view, kSettings.size()> outlets{};
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            outlets[i] = kSettings[i].outlet;
+        }
+        return outlets;
+    }();
 
     // The most spheres a view makes, whatever count the settings hold.
     static constexpr std::int32_t kMostSpheres = 20000;
@@ -96,8 +100,21 @@ private:
         std::int32_t outsideOffset = 0;
     };
 
+    // Where a setting lives in the view: one of the three, by its type.
+    struct SettingField {
+        std::string_view key;
+        bool PelmoraView::*flag = nullptr;
+        float PelmoraView::*number = nullptr;
+        std::int32_t PelmoraView::*count = nullptr;
+    };
+    static const SettingField& fieldOf(std::size_t setting);
+
     void loadSettings();
+    void loadSetting(SettingsStore& store, std::size_t setting);
     void saveSettings(SettingsStore& store);
+    void saveSetting(SettingsStore& store, std::size_t setting) const;
+    void fillControl(std::size_t setting);
+    void readControl(std::size_t setting);
     Color labelColor() const;
     // Width and height of the disc rectangle: twice the radius.
     void sizeDisc();
@@ -112,7 +129,6 @@ private:
     void drawLabel(const Vekthing& thing, std::int32_t charge, const DrawingValues& drawing);
     void fillControls();
     void readControls();
-    std::unique_ptr<SheetControl>* controlOutlet(std::string_view outlet);
 
     // Host state that the platform's base view would hold.
     Rect bounds_;
@@ -142,17 +158,8 @@ private:
     float sphereRadii_ = 0.0F;
     std::unique_ptr<TextAttributes> attributes_;
     std::unique_ptr<SheetWindow> controlPanel_;
-    std::unique_ptr<SheetControl> localFieldDisplayControl_;
-    std::unique_ptr<SheetControl> electricFieldStrengthControl_;
-    std::unique_ptr<SheetControl> speedControl_;
-    std::unique_ptr<SheetControl> numberControl_;
-    std::unique_ptr<SheetControl> chargeRangeControl_;
-    std::unique_ptr<SheetControl> sphereRadiiControl_;
-    std::unique_ptr<SheetControl> bounceToggle_;
-    std::unique_ptr<SheetControl> labelToggle_;
-    std::unique_ptr<SheetControl> localFieldToggle_;
-    std::unique_ptr<SheetControl> neutralToggle_;
-    std::unique_ptr<SheetControl> fillToggle_;
+    // The sheet's controls, one per setting in the settings' order.
+    std::array<std::unique_ptr<SheetControl>, kSettings.size()> controls_;
 };
 
 }  // namespace pelmora

@@ -229,55 +229,5 @@ TEST(CommandLine, LayerModeTakesOverlayOrBackground) {
     EXPECT_NE(CommandLine::helpText().find("--layer background"), std::string::npos);
 }
 
-// The Options dialog's controls in the order the file lays them out, each
-// with the setting it edits.
-const std::vector<std::pair<std::string, std::string>> kDialogControls{
-    {"numberControl", "numberOfThings"},
-    {"chargeRangeControl", "chargeRange"},
-    {"neutralToggle", "neutralCharges"},
-    {"sphereRadiiControl", "sphereRadii"},
-    {"fillToggle", "fillSpheres"},
-    {"labelToggle", "labelsEnabled"},
-    {"speedControl", "speedDivisor"},
-    {"bounceToggle", "bouncingEnabled"},
-    {"electricFieldStrengthControl", "electricFieldStrength"},
-    {"localFieldToggle", "showLocalFields"},
-    {"localFieldDisplayControl", "localFieldDisplay"},
-};
-
-TEST(CommandLine, HelpExplainsTheSettingsInTheDialogsOrderWithItsRangesAndTheDefaults) {
-    std::ifstream in(PELMORA_CONTROL_PANEL_UI);
-    std::stringstream file;
-    file << in.rdbuf();
-    const std::string ui = file.str();
-    const std::string help = CommandLine::helpText();
-    std::size_t lastInUi = 0;
-    std::size_t lastInHelp = 0;
-    for (const auto& [control, key] : kDialogControls) {
-        SCOPED_TRACE(key);
-        const std::size_t inUi = ui.find("id=\"" + control + "\"");
-        ASSERT_NE(inUi, std::string::npos);
-        EXPECT_GT(inUi, lastInUi) << "the list above is not in the dialog's order";
-        lastInUi = inUi;
-        const std::size_t inHelp = help.find("  -" + key + " ");
-        ASSERT_NE(inHelp, std::string::npos);
-        EXPECT_GT(inHelp, lastInHelp);
-        lastInHelp = inHelp;
-        const std::string entry = help.substr(inHelp, help.find('\n', help.find('\n', inHelp) + 1) - inHelp);
-        const SettingKey* setting = findSettingKey(key);
-        EXPECT_NE(entry.find("default " + std::string(setting->defaultText)), std::string::npos) << entry;
-        std::smatch range;
-        const std::regex adjustment("id=\"" + control +
-                                    "Adjustment\">\\s*<property name=\"lower\">([-0-9.]+)</property>\\s*"
-                                    "<property name=\"upper\">([-0-9.]+)</property>");
-        if (std::regex_search(ui, range, adjustment)) {
-            EXPECT_NE(entry.find("from " + range[1].str() + " to " + range[2].str() + ";"), std::string::npos)
-                << entry;
-        } else {
-            EXPECT_EQ(setting->type, SettingType::Boolean);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace pelmora

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <pthread.h>
 #include <sstream>
@@ -19,7 +20,6 @@
 #include "CommandLine.h"
 #include "FfmpegSink.h"
 #include "MemoryStores.h"
-#include "PartFile.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordCommand.h"
@@ -273,29 +273,6 @@ TEST(RecordFormatOfAFolder, AnExistingFolderTakesFramesWhateverItsName) {
     fs::remove_all(folder);
 }
 
-TEST_F(Record, APartFileReplacesTheOldFileOnlyWhenCommitted) {
-    fs::create_directories(folder_);
-    const fs::path precious = folder_ / "precious.mp4";
-    writeFile(precious, "old");
-    {
-        PartFile part(precious);
-        ASSERT_TRUE(part.create()) << part.error();
-        EXPECT_EQ(part.temporaryPath().parent_path(), folder_);
-        EXPECT_EQ(part.temporaryPath().filename().string().rfind(".precious.mp4.", 0), 0U);
-        ASSERT_EQ(::write(part.fd(), "new", 3), 3);
-        EXPECT_EQ(readFile(precious), "old");
-    }
-    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
-    EXPECT_EQ(readFile(precious), "old");
-
-    PartFile part(precious);
-    ASSERT_TRUE(part.create());
-    ASSERT_EQ(::write(part.fd(), "new", 3), 3);
-    ASSERT_TRUE(part.commit()) << part.error();
-    EXPECT_EQ(readFile(precious), "new");
-    EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
-}
-
 TEST_F(Record, AFolderWithEarlierFramesIsRefusedUnlessForced) {
     ProgramOptions o = options(2);
     fs::create_directories(o.output);
@@ -464,6 +441,51 @@ TEST_F(Record, FfmpegGetsNoDescriptorButItsOwnThree) {
         }
     }
     EXPECT_EQ(runs, 3) << "a GIF takes three ffmpeg runs: " << readFile(listing);
+}
+
+// ffmpeg runs in a process group of its own, so a Pelmora killed while it
+// wrote leaves its hidden part file; the next recording to that name (or
+// folder) removes such leftovers of ours, and nothing else.
+TEST_F(Record, AKilledRunsLeftoversOfOurMakingGoAndTheUsersFilesStay) {
+    fs::create_directories(folder_ / "frames");
+    const std::vector<std::string> ours{".clip.mp4.4242-0.part.tmp-pelmora", ".clip.mp4.4242-0.nut.tmp-pelmora",
+                                        "frames/.frame-000001.png.4242-0.part.tmp-pelmora"};
+    const std::vector<std::string> theirs{"clip.mp4.part", ".clip.mp4.part", "frames/.frame-notes.tmp-pelmora.txt"};
+    for (const auto& names : {ours, theirs}) {
+        for (const std::string& name : names) {
+            writeFile(folder_ / name, "x");
+            fs::last_write_time(folder_ / name, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+        }
+    }
+    FakeFfmpeg fake(folder_ / "bin", "cat >/dev/null\nfor a; do last=$a; done\nprintf video > \"${last#file:}\"\n");
+    ProgramOptions o = options(2);
+    o.output = (folder_ / "clip.mp4").string();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(runRecord(o, stores_), 0) << ::testing::internal::GetCapturedStderr();
+    o.output = (folder_ / "frames").string();
+    ASSERT_EQ(runRecord(o, stores_), 0) << ::testing::internal::GetCapturedStderr();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(folder_ / "clip.mp4"), "video");
+    for (const std::string& name : ours) {
+        EXPECT_FALSE(fs::exists(folder_ / name)) << name;
+    }
+    for (const std::string& name : theirs) {
+        EXPECT_EQ(readFile(folder_ / name), "x") << name;
+    }
+}
+
+// A line of ffmpeg's, however long, reaches the message as a short excerpt.
+TEST_F(Record, FfmpegsLongLinesAreQuotedShort) {
+    fs::create_directories(folder_);
+    FakeFfmpeg fake(folder_ / "bin", "head -c 1000 >/dev/null\nhead -c 3000000 /dev/zero | tr '\\0' 'x' >&2\n"
+                                     "echo >&2\nexit 1\n");
+    ProgramOptions o = options(3);
+    o.output = (folder_ / "clip.mp4").string();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runRecord(o, stores_), 1);
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(error.find("xxx..."), std::string::npos) << error.substr(0, 300);
+    EXPECT_LT(error.size(), 1500U);
 }
 
 TEST_F(Record, FfmpegIsHandedAnAbsoluteFileAndAContainer) {

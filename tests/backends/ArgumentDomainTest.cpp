@@ -141,9 +141,9 @@ TEST(ArgumentDomainValidation, NamesTheKeyAndTheValueOfTheWrongType) {
         const char* key;
         const char* value;
         const char* type;
-    } cases[] = {{"numberOfThings", "7.9", "integer"}, {"chargeRange", "abc", "integer"},
-                 {"sphereRadii", "nan", "float"},      {"speedDivisor", "1e39", "float"},
-                 {"labelsEnabled", "maybe", "boolean"}};
+    } cases[] = {{"numberOfThings", "7.9", "a whole number"}, {"chargeRange", "abc", "a whole number"},
+                 {"sphereRadii", "nan", "a number"},            {"speedDivisor", "1e39", "a number"},
+                 {"labelsEnabled", "maybe", "YES or NO"}};
     for (const auto& bad : cases) {
         const std::string message = ArgumentDomainStores::validate({{bad.key, bad.value}});
         EXPECT_NE(message.find(std::string("-") + bad.key), std::string::npos) << message;

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "AtomicFile.h"
+#include "FileCallLog.h"
 #include "KeyFileStores.h"
 #include "SettingsSchema.h"
 
@@ -30,7 +32,7 @@ namespace fs = std::filesystem;
 
 SettingsDefaults registeredDefaults() {
     SettingsDefaults defaults;
-    for (const SettingKey& entry : kSettingKeys) {
+    for (const Setting& entry : kSettings) {
         defaults.emplace_back(std::string(entry.key), std::string(entry.defaultText));
     }
     return defaults;
@@ -248,6 +250,59 @@ TEST_F(KeyFileStoreTest, AFileThatIsNotAKeyFileIsKeptUntilASaveAndThenBackedUp) 
     EXPECT_EQ(readFile(folder_ / "pelmora.conf.bad.1"), garbage + "second");
 }
 
+// Names a key file cannot hold, or that no store keeps (control characters,
+// DEL among them), are refused with a message and never reach the file.
+TEST_F(KeyFileStoreTest, KeyNamesItCannotKeepAreRefusedAndTheRestIsSaved) {
+    const std::vector<std::string> refused{std::string("bad\x7fkey"), "tab\tkey", "a=b", "[x]", " lead", ""};
+    auto store = open();
+    for (const std::string& name : refused) {
+        store->setInteger(5, name);
+        EXPECT_EQ(store->integerForKey(name), 0) << name;
+    }
+    store->setInteger(5, "numberOfThings");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    ASSERT_EQ(warnings_.size(), refused.size());
+    for (const std::string& warning : warnings_) {
+        EXPECT_EQ(warning.rfind("cannot store a setting named ", 0), 0U) << warning;
+        EXPECT_EQ(warning.find_first_of("\x7f\t\n"), std::string::npos) << warning;
+    }
+    EXPECT_EQ(readFile(file()), "[Settings]\nnumberOfThings=5\n");
+}
+
+// A file far larger than settings ever are is refused before it is read,
+// with one short line, and kept as it is; a save keeps it as .bad.
+TEST_F(KeyFileStoreTest, AHugeFileIsRefusedUnreadAndKept) {
+    const std::string huge =
+        "[Settings]\nnumberOfThings=7\n" + std::string(static_cast<std::size_t>(KeyFileStore::kLargestFile), '#');
+    writeSettings(huge);
+    auto store = open();
+    ASSERT_EQ(warnings_.size(), 1U);
+    EXPECT_NE(warnings_[0].find("more than a settings file ever holds"), std::string::npos) << warnings_[0];
+    EXPECT_LT(warnings_[0].size(), 400U);
+    EXPECT_EQ(store->integerForKey("numberOfThings"), 40);
+    EXPECT_TRUE(store->synchronize());
+    EXPECT_EQ(readFile(file()), huge);
+    store->setInteger(9, "numberOfThings");
+    ASSERT_TRUE(store->synchronize()) << store->lastError();
+    EXPECT_EQ(readFile(folder_ / "pelmora.conf.bad"), huge);
+
+    // Just within the limit, the file is read.
+    writeSettings("[Settings]\nnumberOfThings=7\n#" +
+                  std::string(static_cast<std::size_t>(KeyFileStore::kLargestFile) - 29, '#'));
+    ASSERT_EQ(fs::file_size(file()), static_cast<std::uintmax_t>(KeyFileStore::kLargestFile));
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 7);
+}
+
+// A long line GLib cannot read reaches the message only as an excerpt.
+TEST_F(KeyFileStoreTest, AnUnreadableLongLineIsQuotedShort) {
+    writeSettings("[Settings]\n" + std::string(500000, 'x') + "\n");
+    open();
+    ASSERT_EQ(warnings_.size(), 1U);
+    EXPECT_LT(warnings_[0].size(), 600U);
+    EXPECT_NE(warnings_[0].find("..."), std::string::npos) << warnings_[0];
+    EXPECT_NE(warnings_[0].find(".bad"), std::string::npos) << warnings_[0];
+}
+
 TEST_F(KeyFileStoreTest, AFolderThatCannotBeCreatedFailsTheSaveButNotTheReads) {
     fs::create_directories(root_);
     writeFile(root_ / "config", "a regular file where the folder should be");
@@ -344,20 +399,31 @@ TEST_F(KeyFileStoreTest, AFifoOrAFolderInThePlaceOfTheFileIsNotReadAndDoesNotHan
     }
 }
 
-TEST_F(KeyFileStoreTest, ASaveRemovesTheTemporaryFilesOfSavesKilledLongAgo) {
+TEST_F(KeyFileStoreTest, ASaveRemovesOnlyItsOwnTemporaryFilesLeftByKilledSaves) {
     writeSettings("[Settings]\nnumberOfThings=12\n");
     const auto setAge = [](const fs::path& path, std::chrono::seconds age) {
         fs::last_write_time(path, fs::file_time_type::clock::now() - age);
     };
     // Saves killed an hour and two minutes ago, one that may still be
-    // writing, and files of other names that only look alike.
-    for (const char* name : {"pelmora.conf.Ab12Cd", "pelmora.conf.zz99ZZ", "pelmora.conf.fresh1", "pelmora.conf.bad",
-                             "pelmora.conf.Ab12Cd7", "other.conf.Ab12Cd", "pelmora.conf.Ab-2Cd"}) {
+    // writing, a user's own copies beside the file (which once looked like
+    // temporaries: the name, a dot and six characters), and marked names
+    // of another file.
+    const std::vector<std::string> killed{".pelmora.conf.4242-0.save.tmp-pelmora",
+                                          ".pelmora.conf.17-3.save.tmp-pelmora"};
+    const std::vector<std::string> kept{
+        ".pelmora.conf.99-0.save.tmp-pelmora", "pelmora.conf.backup", "pelmora.conf.old123", "pelmora.conf.orig",
+        "pelmora.conf.Ab12Cd", "pelmora.conf.bad", ".other.conf.1-0.save.tmp-pelmora", "pelmora.conf.tmp-pelmora",
+        ".pelmora.conf.swp"};
+    for (const std::string& name : killed) {
         writeFile(folder_ / name, "x");
         setAge(folder_ / name, std::chrono::hours(1));
     }
-    setAge(folder_ / "pelmora.conf.zz99ZZ", std::chrono::seconds(120));
-    setAge(folder_ / "pelmora.conf.fresh1", std::chrono::seconds(5));
+    for (const std::string& name : kept) {
+        writeFile(folder_ / name, "mine");
+        setAge(folder_ / name, std::chrono::seconds(120));
+    }
+    setAge(folder_ / killed[1], std::chrono::seconds(120));
+    setAge(folder_ / kept[0], std::chrono::seconds(5));
     auto store = open();
     store->setInteger(30, "numberOfThings");
     ASSERT_TRUE(store->synchronize()) << store->lastError();
@@ -365,9 +431,29 @@ TEST_F(KeyFileStoreTest, ASaveRemovesTheTemporaryFilesOfSavesKilledLongAgo) {
     for (const auto& entry : fs::directory_iterator(folder_)) {
         names.push_back(entry.path().filename().string());
     }
+    std::vector<std::string> expected = kept;
+    expected.push_back("pelmora.conf");
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"other.conf.Ab12Cd", "pelmora.conf", "pelmora.conf.Ab-2Cd",
-                                               "pelmora.conf.Ab12Cd7", "pelmora.conf.bad", "pelmora.conf.fresh1"}));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    for (const std::string& name : kept) {
+        EXPECT_EQ(readFile(folder_ / name), "mine") << name;
+    }
+}
+
+// Without the folder's fsync after the rename, a crash can bring back the
+// old settings although the save said it succeeded.
+TEST_F(KeyFileStoreTest, ASaveIsOnDiskFileAndFolderWhenItReturns) {
+    writeSettings("[Settings]\nnumberOfThings=12\n");
+    testing::FileCallLog::calls().clear();
+    KeyFileStore store(file(), [this](const std::string& message) { warnings_.push_back(message); },
+                       testing::FileCallLog::logged());
+    store.registerDefaults(registeredDefaults());
+    store.setInteger(30, "numberOfThings");
+    ASSERT_TRUE(store.synchronize()) << store.lastError();
+    EXPECT_EQ(testing::FileCallLog::calls(),
+              (std::vector<std::string>{"fsync file", "rename", "fsync folder"}));
+    EXPECT_EQ(open()->integerForKey("numberOfThings"), 30);
 }
 
 TEST_F(KeyFileStoreTest, ASaveKeepsTheModeOfTheFileItReplaces) {

@@ -57,9 +57,11 @@ TEST(SettingText, FloatsBeyondTheRangeOfDoubleStillTellTinyFromHuge) {
 
 TEST(SettingText, BadValueMessagesNameThePlaceTheKeyAndTheDefault) {
     EXPECT_EQ(badValueMessage("here", "numberOfThings", "lots", SettingType::Integer, "40"),
-              "here: numberOfThings = \"lots\" is not an integer (a whole decimal number); using its default \"40\"");
+              "here: numberOfThings = \"lots\" is not a whole number; using its default \"40\"");
     EXPECT_EQ(badValueMessage("here", "x", "1\n", SettingType::Boolean, ""),
-              "here: x = \"1\\x0a\" is not a boolean (YES/NO, true/false or 1/0); using the built-in default");
+              "here: x = \"1\\x0a\" is not YES or NO; using the built-in default");
+    EXPECT_EQ(badValueMessage("here", "sphereRadii", "big", SettingType::Float, "10.0"),
+              "here: sphereRadii = \"big\" is not a number (such as 2.5); using its default \"10.0\"");
 }
 
 TEST(SettingText, FloatsParseStraightToFloatWithoutDoubleRounding) {
@@ -97,6 +99,19 @@ TEST(SettingText, MessagesQuoteValuesOnOneLine) {
     EXPECT_EQ(quoteForMessage("abc"), "\"abc\"");
     EXPECT_EQ(quoteForMessage("a\nb\"c"), "\"a\\x0ab\\\"c\"");
     EXPECT_LT(quoteForMessage(std::string(1000, 'x')).size(), 100u);
+}
+
+// Whatever the input, an excerpt stays short: escapes count as shown, a
+// cut never splits a character, and a run of stray continuation bytes is
+// cut too.
+TEST(SettingText, ExcerptsOfHugeOrHostileTextsStayShortAndWhole) {
+    EXPECT_EQ(excerpt("short"), "short");
+    EXPECT_EQ(excerpt(std::string(300, 'x'), 10), "xxxxxxxxxx...");
+    EXPECT_EQ(excerpt(std::string(5000000, '\t')).size(), kLongestPassedOn + 3);
+    EXPECT_EQ(quoteForMessage(std::string(1000, '\n')).size(), kLongestQuote + 5);
+    EXPECT_LE(excerpt(std::string(100000, '\x80'), 10).size(), 16U);
+    // "é" is two bytes; the cut comes after it, not inside it.
+    EXPECT_EQ(excerpt("abcdefghi\xc3\xa9jk", 10), "abcdefghi\xc3\xa9...");
 }
 
 }  // namespace

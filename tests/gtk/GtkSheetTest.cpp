@@ -328,12 +328,10 @@ TEST_F(ControlPanelTest, ResetToDefaultsFillsTheControlsWithTheRegisteredDefault
     gtk_button_clicked(GTK_BUTTON(findById(window, "resetButton")));
     EXPECT_TRUE(messages.empty()) << messages.front();
 
-    const SheetOutlets outlets = ControlPanelOutlets::make();
-    ASSERT_EQ(outlets.settingOfControl.size(), kSettingKeys.size());
-    for (const auto& [id, key] : outlets.settingOfControl) {
+    for (const Setting& entry : kSettings) {
+        const Setting* setting = &entry;
+        const std::string id(setting->outlet);
         SCOPED_TRACE(id);
-        const SettingKey* setting = findSettingKey(key);
-        ASSERT_NE(setting, nullptr);
         GtkWidget* control = findById(window, id.c_str());
         ASSERT_NE(control, nullptr);
         if (setting->type == SettingType::Boolean) {

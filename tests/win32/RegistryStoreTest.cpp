@@ -32,7 +32,7 @@ protected:
     std::unique_ptr<SettingsStore> open() {
         auto store = stores().defaultsForModuleWithName("pelmora");
         SettingsDefaults defaults;
-        for (const SettingKey& entry : kSettingKeys) {
+        for (const Setting& entry : kSettings) {
             defaults.emplace_back(std::string(entry.key), std::string(entry.defaultText));
         }
         store->registerDefaults(defaults);
@@ -118,12 +118,33 @@ TEST_F(RegistryStoreTest, AValueOfTheWrongKindReadsAsItsDefaultWithOneMessage) {
     EXPECT_TRUE(store->boolForKey("fillSpheres"));
     ASSERT_EQ(messages.size(), 2U);
     const std::string where = "HKCU\\" + narrow(folder) + "\\pelmora";
-    EXPECT_EQ(messages[0], where + ": numberOfThings = \"lots\" is not an integer (a whole decimal number); using its "
-                                   "default \"40\"");
-    EXPECT_EQ(messages[1], where + ": fillSpheres = \"<a registry value of type 3>\" is not a boolean (YES/NO, "
-                                   "true/false or 1/0); using its default \"YES\"");
+    EXPECT_EQ(messages[0], where + ": numberOfThings = \"lots\" is not a whole number; using its default \"40\"");
+    EXPECT_EQ(messages[1],
+              where + ": fillSpheres = \"<a registry value of type 3>\" is not YES or NO; using its default \"YES\"");
     // The bad value stays until the settings are saved.
     EXPECT_EQ(savedText(L"numberOfThings"), L"lots");
+}
+
+// Stands in for a value that another program makes longer between the
+// query of its size and the read of its data: the first read is refused as
+// too small, with the new size.
+LSTATUS WINAPI growingValue(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    static bool grown = false;
+    if (data != nullptr && !grown) {
+        grown = true;
+        *size += 2 * sizeof(wchar_t);
+        return ERROR_MORE_DATA;
+    }
+    return RegQueryValueExW(key, name, reserved, type, data, size);
+}
+
+TEST_F(RegistryStoreTest, AValueThatGrewWhileItWasReadIsReadAgainNotLost) {
+    putText(L"numberOfThings", L"12");
+    RegistryStore store(HKEY_CURRENT_USER, folder + L"\\pelmora", "HKCU",
+                        [this](const std::string& message) { messages.push_back(message); }, growingValue);
+    store.registerDefaults({{"numberOfThings", "40"}});
+    EXPECT_EQ(store.integerForKey("numberOfThings"), 12);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(RegistryStoreTest, NumbersMadeByHandAsDwordsReadAsTheirValue) {

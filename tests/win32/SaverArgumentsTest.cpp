@@ -75,7 +75,7 @@ TEST(SaverArguments, BadArgumentsGetOneLineSayingWhatIsWrong) {
         {{"s"}, "unexpected argument \"s\""},
         {{"/s", "/c"}, "more than one of /s, /p and /c given"},
         {{"/s", "-numberOfThings"}, "option \"-numberOfThings\" needs a value"},
-        {{"/s", "-numberOfThings", "many"}, "-numberOfThings \"many\": not an integer (a whole decimal number)"},
+        {{"/s", "-numberOfThings", "many"}, "-numberOfThings \"many\": not a whole number"},
         {{"--module-name", "a\\b"}, "--module-name \"a\\\\b\": invalid module name \"a\\\\b\": it contains a backslash"},
     };
     for (const Case& c : cases) {

@@ -81,6 +81,57 @@ TEST_F(Win32SheetTest, TheDialogResourceConnectsEveryOutletAndShowsTheSettings) 
     EXPECT_EQ(openDialog(), dialog);
 }
 
+// The dialog reads as the GTK one: the same section titles and labels (with
+// Windows' mnemonic mark), all from the settings table.
+TEST_F(Win32SheetTest, TheDialogShowsTheSectionsAndLabelsOfTheSettingsTable) {
+    HWND dialog = openDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(text(dialog, IDC_SECTION_FIRST), "Spheres");
+    EXPECT_EQ(text(dialog, IDC_SECTION_FIRST + 1), "Motion");
+    EXPECT_EQ(text(dialog, IDC_SECTION_FIRST + 2), "Electric field");
+    EXPECT_EQ(text(dialog, IDC_NUMBER + IDC_LABEL_OFFSET), "&Number of spheres");
+    EXPECT_EQ(text(dialog, IDC_CHARGE_RANGE + IDC_LABEL_OFFSET), "&Largest charge");
+    EXPECT_EQ(text(dialog, IDC_SPHERE_RADII + IDC_LABEL_OFFSET), "Sphere &radius");
+    EXPECT_EQ(text(dialog, IDC_SPEED + IDC_LABEL_OFFSET), "&Speed");
+    EXPECT_EQ(text(dialog, IDC_ELECTRIC_FIELD_STRENGTH + IDC_LABEL_OFFSET), "Field s&trength");
+    EXPECT_EQ(text(dialog, IDC_LOCAL_FIELD_DISPLAY + IDC_LABEL_OFFSET), "Field line len&gth");
+    EXPECT_EQ(text(dialog, IDC_NEUTRAL), "Allow n&eutral spheres");
+    EXPECT_EQ(text(dialog, IDC_FILL), "F&illed spheres");
+    EXPECT_EQ(text(dialog, IDC_LABELS), "Sho&w charges");
+    EXPECT_EQ(text(dialog, IDC_BOUNCE), "Spheres &bounce off each other");
+    EXPECT_EQ(text(dialog, IDC_LOCAL_FIELDS), "Show &field lines");
+    EXPECT_EQ(text(dialog, IDC_RESET), "Reset to &Defaults");
+}
+
+TEST_F(Win32SheetTest, ResetToDefaultsFillsTheControlsAndOnlyOkAppliesThem) {
+    auto& saved = stores.module("pelmora").saved;
+    saved["numberOfThings"] = std::string("7");
+    saved["sphereRadii"] = std::string("12.5");
+    saved["electricFieldStrength"] = std::string("-3.5");
+    saved["bouncingEnabled"] = std::string("YES");
+    saved["fillSpheres"] = std::string("NO");
+    view = std::make_unique<PelmoraView>(Rect{0.0, 0.0, 640.0, 480.0}, false,
+                                         ViewHost{stores, "pelmora", canvas, host});
+    HWND dialog = openDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(text(dialog, IDC_NUMBER), "7");
+    click(dialog, IDC_RESET);
+    EXPECT_EQ(text(dialog, IDC_NUMBER), "40");
+    EXPECT_EQ(text(dialog, IDC_SPHERE_RADII), "10.0");
+    EXPECT_EQ(text(dialog, IDC_ELECTRIC_FIELD_STRENGTH), "2.0");
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_BOUNCE), BST_UNCHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_FILL), BST_CHECKED);
+    EXPECT_TRUE(ended.empty());
+    EXPECT_EQ(view->numberOfThings(), 7);
+    EXPECT_EQ(stores.module("pelmora").synchronizes, 0);
+    click(dialog, IDOK);
+    EXPECT_EQ(view->numberOfThings(), 40);
+    EXPECT_EQ(view->sphereRadii(), 10.0F);
+    EXPECT_FALSE(view->bouncingEnabled());
+    EXPECT_TRUE(view->fillSpheres());
+    EXPECT_EQ(stores.module("pelmora").synchronizes, 1);
+}
+
 TEST_F(Win32SheetTest, OkAppliesAndSavesWhatWasTyped) {
     HWND dialog = openDialog();
     ASSERT_NE(dialog, nullptr);

@@ -152,7 +152,7 @@ echo "== a bad registry value gets its default and a message"
 start_saver "$work/s4.err" --module-name wine-test-bad
 wait_until 60 shows_spheres bad-value || fail "/s with a bad value showed no spheres (spheres $spheres)"
 end_saver "a key" xdotool key space
-expected='pelmora: HKCU\Software\Pelmora\wine-test-bad: numberOfThings = "lots" is not an integer (a whole decimal number); using its default "40"'
+expected='pelmora: HKCU\Software\Pelmora\wine-test-bad: numberOfThings = "lots" is not a whole number; using its default "40"'
 if ! grep -qxF "$expected" "$work/s4.err"; then
   fail "no message for the bad value; standard error was: $(cat "$work/s4.err")"
 fi

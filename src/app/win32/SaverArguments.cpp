@@ -70,7 +70,7 @@ private:
             attached = name.substr(mark + 1);
             name.resize(mark);
         }
-        if (findSettingKey(name) != nullptr || lowerAscii(name) == "module-name") {
+        if (findSetting(name) != nullptr || lowerAscii(name) == "module-name") {
             return takeValued(index, name, attached);
         }
         return takeMode(index, lowerAscii(name), attached);
@@ -82,7 +82,7 @@ private:
             return index + 1;
         }
         const std::string value = attached ? *attached : args_[index + 1];
-        if (findSettingKey(name) != nullptr) {
+        if (findSetting(name) != nullptr) {
             result_.options.domain.emplace_back(name, value);
         } else {
             std::string why;

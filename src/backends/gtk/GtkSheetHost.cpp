@@ -1,7 +1,6 @@
 #include "GtkSheetHost.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -9,6 +8,7 @@
 #include "GtkSheetWindow.h"
 #include "GtkSpinControl.h"
 #include "GtkToggleControl.h"
+#include "SettingText.h"
 #include "SettingsSchema.h"
 
 // Defined by the source that glib-compile-resources generates from
@@ -33,7 +33,7 @@ struct ActionBinding {
 
 void sendAction(const ActionBinding& binding) {
     if (!binding.owner->performAction(binding.action) && *binding.sink) {
-        (*binding.sink)("pelmora: " + binding.fileName + ": the sheet has no action \"" + binding.action + "\"");
+        (*binding.sink)("pelmora: " + binding.fileName + ": the sheet has no action " + quoteForMessage(binding.action));
     }
 }
 
@@ -114,7 +114,6 @@ struct ConnectContext {
     SheetOwner* owner;
     std::string fileName;
     GtkSheetHost::MessageSink* sink;
-    const std::vector<std::pair<std::string, std::string>>* settingOfControl;
 };
 
 std::unique_ptr<SheetControl> makeControl(GObject* object);
@@ -122,22 +121,8 @@ std::unique_ptr<SheetControl> makeControl(GObject* object);
 // The sheet's controls with the settings they edit; the widgets live as long
 // as the window that holds the button this is bound to.
 struct ResetBinding {
-    std::vector<std::pair<GObject*, const SettingKey*>> controls;
+    std::vector<std::pair<GObject*, const Setting*>> controls;
 };
-
-float defaultFloat(const SettingKey& setting) {
-    float value = 0.0F;
-    const std::string_view text = setting.defaultText;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
-std::int32_t defaultInteger(const SettingKey& setting) {
-    std::int32_t value = 0;
-    const std::string_view text = setting.defaultText;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
 
 // Sets each control as the view fills it from a value of the setting's type.
 void onReset(ResetBinding* binding) {
@@ -147,22 +132,21 @@ void onReset(ResetBinding* binding) {
             continue;
         }
         switch (setting->type) {
-            case SettingType::Boolean: control->setState(setting->defaultText == "YES" ? 1 : 0); break;
-            case SettingType::Float: control->setFloatValue(defaultFloat(*setting)); break;
-            case SettingType::Integer: control->setIntValue(defaultInteger(*setting)); break;
+            case SettingType::Boolean: control->setState(registeredBool(*setting) ? 1 : 0); break;
+            case SettingType::Float: control->setFloatValue(registeredFloat(*setting)); break;
+            case SettingType::Integer: control->setIntValue(registeredInteger(*setting)); break;
         }
     }
 }
 
 void freeResetBinding(gpointer binding, GClosure*) { delete static_cast<ResetBinding*>(binding); }
 
-void connectReset(GtkBuilder* builder, GObject* object, const gchar* signalName, const ConnectContext& context) {
+void connectReset(GtkBuilder* builder, GObject* object, const gchar* signalName) {
     auto* binding = new ResetBinding;
-    for (const auto& [id, key] : *context.settingOfControl) {
-        GObject* control = gtk_builder_get_object(builder, id.c_str());
-        const SettingKey* setting = findSettingKey(key);
-        if (control != nullptr && setting != nullptr) {
-            binding->controls.emplace_back(control, setting);
+    for (const Setting& setting : kSettings) {
+        const std::string id(setting.outlet);
+        if (GObject* control = gtk_builder_get_object(builder, id.c_str())) {
+            binding->controls.emplace_back(control, &setting);
         }
     }
     g_signal_connect_data(object, signalName, G_CALLBACK(onReset), binding, freeResetBinding, G_CONNECT_SWAPPED);
@@ -172,7 +156,7 @@ void connectSignal(GtkBuilder* builder, GObject* object, const gchar* signalName
                    GObject*, GConnectFlags, gpointer data) {
     auto* context = static_cast<ConnectContext*>(data);
     if (handlerName == kResetAction) {
-        connectReset(builder, object, signalName, *context);
+        connectReset(builder, object, signalName);
         return;
     }
     auto* binding = new ActionBinding{context->owner, handlerName, context->fileName, context->sink};
@@ -282,7 +266,7 @@ bool GtkSheetHost::connect(GtkBuilder* builder, const std::string& fileName, She
     }
     connectControls(builder, fileName, owner);
 
-    ConnectContext context{&owner, fileName, &sink_, &outlets_.settingOfControl};
+    ConnectContext context{&owner, fileName, &sink_};
     gtk_builder_connect_signals_full(builder, connectSignal, &context);
     auto* cancel = new ActionBinding{&owner, std::string(kCancelAction), fileName, &sink_};
     g_signal_connect_data(window, "delete-event", G_CALLBACK(onDeleteEvent), cancel, freeBinding, G_CONNECT_SWAPPED);

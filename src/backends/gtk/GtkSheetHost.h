@@ -15,13 +15,10 @@
 namespace pelmora {
 
 // What a sheet's interface file must provide: the id of its window and the
-// ids of its controls, each connected to the owner's outlet of that name;
-// and for the host's own "resetToDefaults:" action, the setting key each
-// control edits.
+// ids of its controls, each connected to the owner's outlet of that name.
 struct SheetOutlets {
     std::string window;
     std::vector<std::string> controls;
-    std::vector<std::pair<std::string, std::string>> settingOfControl = {};
 };
 
 // Loads GtkBuilder interface files compiled into the program as resources
@@ -29,8 +26,9 @@ struct SheetOutlets {
 // controls by id, every signal handler named in the file ("ok:", "cancel:")
 // to the owner's action of that name. Closing the window or pressing Escape
 // sends "cancel:". Ending a sheet hides its window. The handler
-// "resetToDefaults:" is the host's own: it fills the controls with the
-// registered defaults of their settings and leaves applying them to OK.
+// "resetToDefaults:" is the host's own: it fills each setting's control
+// (found by the outlet the settings table names) with the registered default
+// and leaves applying them to OK.
 class GtkSheetHost : public SheetHost {
 public:
     using MessageSink = std::function<void(const std::string&)>;

@@ -14,7 +14,7 @@ namespace {
 
 std::string knownKeys() {
     std::string list;
-    for (const SettingKey& entry : kSettingKeys) {
+    for (const Setting& entry : kSettings) {
         if (!list.empty()) {
             list += ", ";
         }
@@ -39,7 +39,7 @@ ArgumentDomainStores::ArgumentDomainStores(std::unique_ptr<SettingsStores> saved
 
 std::string ArgumentDomainStores::validate(const SettingsDefaults& arguments) {
     for (const auto& [key, value] : arguments) {
-        const SettingKey* entry = findSettingKey(key);
+        const Setting* entry = findSetting(key);
         if (entry == nullptr) {
             return "unknown setting " + quoteForMessage(key) + " (known settings: " + knownKeys() + ")";
         }
@@ -47,7 +47,7 @@ std::string ArgumentDomainStores::validate(const SettingsDefaults& arguments) {
             return "-" + key + " " + quoteForMessage(value) + ": not " + describeSettingType(entry->type);
         }
         if (entry->type == SettingType::Integer && !fitsThirtyTwoBits(value)) {
-            return "-" + key + " " + quoteForMessage(value) + ": not an integer from -2147483648 to 2147483647";
+            return "-" + key + " " + quoteForMessage(value) + ": not a whole number from -2147483648 to 2147483647";
         }
     }
     return {};

@@ -179,39 +179,24 @@ std::string formatFloatText(float value) {
     return text;
 }
 
+bool registeredBool(const Setting& setting) { return parseBoolText(setting.defaultText).value_or(false); }
+
+float registeredFloat(const Setting& setting) { return parseFloatText(setting.defaultText).value_or(0.0F); }
+
+std::int32_t registeredInteger(const Setting& setting) {
+    return static_cast<std::int32_t>(parseIntegerText(setting.defaultText).value_or(0));
+}
+
 const char* describeSettingType(SettingType type) {
     switch (type) {
     case SettingType::Boolean:
-        return "a boolean (YES/NO, true/false or 1/0)";
+        return "YES or NO";
     case SettingType::Float:
-        return "a float (a finite decimal number within the 32-bit range)";
+        return "a number (such as 2.5)";
     case SettingType::Integer:
-        return "an integer (a whole decimal number)";
+        return "a whole number";
     }
     return "a value";
-}
-
-std::string quoteForMessage(std::string_view text) {
-    constexpr std::size_t kLongest = 60;
-    std::string quoted = "\"";
-    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7f) {
-            std::array<char, 8> escape{};
-            std::snprintf(escape.data(), escape.size(), "\\x%02x", static_cast<unsigned>(byte));
-            quoted += escape.data();
-        } else if (byte == '"' || byte == '\\') {
-            quoted += '\\';
-            quoted += static_cast<char>(byte);
-        } else {
-            quoted += static_cast<char>(byte);
-        }
-    }
-    if (text.size() > kLongest) {
-        quoted += "...";
-    }
-    quoted += '"';
-    return quoted;
 }
 
 std::string badValueMessage(std::string_view where, std::string_view key, std::string_view saved, SettingType type,

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "MessageText.h"
 #include "SettingsSchema.h"
 
 namespace pelmora {
@@ -31,12 +32,13 @@ std::string formatIntegerText(std::int64_t value);
 // The shortest decimal that reads back as the same float, bit for bit.
 std::string formatFloatText(float value);
 
-// "a boolean (YES/NO, true/false or 1/0)" and so on, for messages.
-const char* describeSettingType(SettingType type);
+// A setting's registered default as the value its typed read gives.
+bool registeredBool(const Setting& setting);
+float registeredFloat(const Setting& setting);
+std::int32_t registeredInteger(const Setting& setting);
 
-// The text quoted for a one-line message: control characters escaped and
-// long texts cut short, so a hostile value cannot break the line.
-std::string quoteForMessage(std::string_view text);
+// "YES or NO", "a whole number" and so on, in plain words for messages.
+const char* describeSettingType(SettingType type);
 
 // The one message every store gives for a saved value that is not of its
 // setting's type: "<where>: <key> = "<saved>" is not <type>; using its

@@ -16,3 +16,9 @@
 #define IDC_FILL 1011
 // Each value's up-down buttons carry its edit box's id plus this.
 #define IDC_SPIN_OFFSET 100
+// Each value's label carries its edit box's id plus this; a toggle is its
+// own label. The host writes the labels from the settings table.
+#define IDC_LABEL_OFFSET 200
+// The section frames, in the order of the settings table's sections.
+#define IDC_SECTION_FIRST 1501
+#define IDC_RESET 1510

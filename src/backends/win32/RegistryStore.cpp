@@ -14,6 +14,9 @@ namespace {
 // longer (or empty) cannot be a setting.
 bool usableValueName(std::string_view key) { return !key.empty() && key.size() < 16383; }
 
+// A value that keeps growing faster than it can be read is given up on.
+constexpr int kReadAttempts = 8;
+
 // Registry texts may or may not carry their terminating NULs.
 std::wstring trimNuls(std::wstring text) {
     while (!text.empty() && text.back() == L'\0') {
@@ -42,8 +45,9 @@ std::string windowsErrorText(DWORD error) {
     return text.empty() ? "error " + std::to_string(error) : text;
 }
 
-RegistryStore::RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn)
-    : root_(root), path_(std::move(path)), shownAs_(std::move(shownAs)), warn_(std::move(warn)) {
+RegistryStore::RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn,
+                             ValueQuery query)
+    : TextSettingsStore(std::move(shownAs), std::move(warn)), root_(root), path_(std::move(path)), query_(query) {
     // A key that does not exist yet simply holds no saved values.
     if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS) {
         key_ = nullptr;
@@ -51,7 +55,7 @@ RegistryStore::RegistryStore(HKEY root, std::wstring path, std::string shownAs, 
 }
 
 RegistryStore::RegistryStore(std::string reason, RegistryWarningSink warn)
-    : warn_(std::move(warn)), unsaveableReason_(std::move(reason)) {}
+    : TextSettingsStore(std::string(), std::move(warn), std::move(reason)) {}
 
 RegistryStore::~RegistryStore() {
     if (key_ != nullptr) {
@@ -59,29 +63,27 @@ RegistryStore::~RegistryStore() {
     }
 }
 
-void RegistryStore::registerDefaults(const SettingsDefaults& defaults) {
-    for (const auto& [key, text] : defaults) {
-        registered_.insert_or_assign(key, text);
-    }
-}
+bool RegistryStore::keepsKeyName(std::string_view key) const { return usableValueName(key); }
 
-std::string RegistryStore::registeredText(std::string_view key) const {
-    const auto found = registered_.find(key);
-    return found == registered_.end() ? std::string() : found->second;
-}
-
-RegistryStore::Saved RegistryStore::readSaved(std::string_view key) const {
-    if (key_ == nullptr || !usableValueName(key)) {
+TextSettingsStore::SavedText RegistryStore::savedText(std::string_view key) {
+    if (key_ == nullptr) {
         return {};
     }
     const std::wstring name = widen(key);
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    if (query_(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
         return {};
     }
-    std::vector<BYTE> data(size + sizeof(wchar_t));
-    if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
+    std::vector<BYTE> data;
+    LSTATUS read = ERROR_MORE_DATA;
+    // The value may grow between asking its size and reading it; each
+    // refusal says the size it has now.
+    for (int attempt = 0; attempt < kReadAttempts && read == ERROR_MORE_DATA; ++attempt) {
+        data.assign(size + sizeof(wchar_t), 0);
+        read = query_(key_, name.c_str(), nullptr, &type, data.data(), &size);
+    }
+    if (read != ERROR_SUCCESS) {
         return {};
     }
     switch (type) {
@@ -111,88 +113,29 @@ RegistryStore::Saved RegistryStore::readSaved(std::string_view key) const {
     return {true, false, "<a registry value of type " + std::to_string(type) + ">"};
 }
 
-std::string RegistryStore::textForKey(std::string_view key, SettingType type) {
-    if (const auto written = pending_.find(key); written != pending_.end()) {
-        return written->second;
-    }
-    const Saved saved = readSaved(key);
-    if (!saved.present) {
-        return registeredText(key);
-    }
-    if (saved.text && parsesAs(type, saved.value)) {
-        return saved.value;
-    }
-    if (warnedKeys_.insert(std::string(key)).second) {
-        warn_(badValueMessage(shownAs_, key, saved.value, type, registeredText(key)));
-    }
-    return registeredText(key);
-}
-
-bool RegistryStore::boolForKey(std::string_view key) {
-    return parseBoolText(textForKey(key, SettingType::Boolean)).value_or(false);
-}
-
-float RegistryStore::floatForKey(std::string_view key) {
-    return parseFloatText(textForKey(key, SettingType::Float)).value_or(0.0f);
-}
-
-std::int64_t RegistryStore::integerForKey(std::string_view key) {
-    return parseIntegerText(textForKey(key, SettingType::Integer)).value_or(0);
-}
-
-void RegistryStore::setBool(bool value, std::string_view key) { pending_.insert_or_assign(std::string(key), formatBoolText(value)); }
-
-void RegistryStore::setFloat(float value, std::string_view key) {
-    pending_.insert_or_assign(std::string(key), formatFloatText(value));
-}
-
-void RegistryStore::setInteger(std::int64_t value, std::string_view key) {
-    pending_.insert_or_assign(std::string(key), formatIntegerText(value));
-}
-
-bool RegistryStore::fail(const std::string& message) {
-    lastError_ = message;
-    return false;
-}
-
-bool RegistryStore::synchronize() {
-    if (!unsaveableReason_.empty()) {
-        return fail(unsaveableReason_);
-    }
-    if (pending_.empty()) {
-        lastError_.clear();
-        return true;
-    }
+bool RegistryStore::saveTexts(const std::map<std::string, std::string, std::less<>>& texts) {
     HKEY key = nullptr;
     const LSTATUS created =
         RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (created != ERROR_SUCCESS) {
-        return fail("cannot save settings in " + shownAs_ + ": " + windowsErrorText(static_cast<DWORD>(created)));
+        return fail("cannot save settings in " + where() + ": " + windowsErrorText(static_cast<DWORD>(created)));
     }
-    for (auto entry = pending_.begin(); entry != pending_.end();) {
-        if (!usableValueName(entry->first)) {
-            warn_("cannot store a setting named " + quoteForMessage(entry->first) + " in the registry; it is not saved");
-            entry = pending_.erase(entry);
-            continue;
-        }
-        const std::wstring name = widen(entry->first);
-        const std::wstring text = widen(entry->second);
+    for (const auto& [name, value] : texts) {
+        const std::wstring wideName = widen(name);
+        const std::wstring text = widen(value);
         const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
         const LSTATUS set =
-            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+            RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
         if (set != ERROR_SUCCESS) {
             RegCloseKey(key);
-            return fail("cannot save " + entry->first + " in " + shownAs_ + ": " +
-                        windowsErrorText(static_cast<DWORD>(set)));
+            return fail("cannot save " + name + " in " + where() + ": " + windowsErrorText(static_cast<DWORD>(set)));
         }
-        entry = pending_.erase(entry);
     }
     RegCloseKey(key);
     // Later reads through this handle see what was just saved.
     if (key_ == nullptr && RegOpenKeyExW(root_, path_.c_str(), 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS) {
         key_ = nullptr;
     }
-    lastError_.clear();
     return true;
 }
 

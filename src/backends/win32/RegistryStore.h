@@ -2,19 +2,15 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
 
-#include "SettingsSchema.h"
-#include "SettingsStore.h"
+#include "TextSettingsStore.h"
 
 namespace pelmora {
 
-// Receives one-line messages about settings that cannot be used as they are.
-using RegistryWarningSink = std::function<void(const std::string& message)>;
+// The store's messages go where every text store's go.
+using RegistryWarningSink = SettingsWarningSink;
 
 // One module's settings as text values (REG_SZ) of one registry key, so that
 // they read and edit like the key-file store's: the same texts, the same
@@ -22,10 +18,14 @@ using RegistryWarningSink = std::function<void(const std::string& message)>;
 // then reads as its registered default). DWORD and QWORD values someone
 // made by hand read as their decimal text. Writes are kept until
 // synchronize(), which creates the key when needed.
-class RegistryStore : public SettingsStore {
+class RegistryStore : public TextSettingsStore {
 public:
+    // How a value is read; a test may stand in for the registry.
+    using ValueQuery = decltype(&RegQueryValueExW);
+
     // `path` is the key below `root`; `shownAs` names it in messages.
-    RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn);
+    RegistryStore(HKEY root, std::wstring path, std::string shownAs, RegistryWarningSink warn,
+                  ValueQuery query = &RegQueryValueExW);
     // A store that works on defaults and its own writes but can never be
     // saved; synchronize() fails with `reason`.
     RegistryStore(std::string reason, RegistryWarningSink warn);
@@ -33,42 +33,17 @@ public:
     RegistryStore(const RegistryStore&) = delete;
     RegistryStore& operator=(const RegistryStore&) = delete;
 
-    void registerDefaults(const SettingsDefaults& defaults) override;
-
-    bool boolForKey(std::string_view key) override;
-    float floatForKey(std::string_view key) override;
-    std::int64_t integerForKey(std::string_view key) override;
-
-    void setBool(bool value, std::string_view key) override;
-    void setFloat(float value, std::string_view key) override;
-    void setInteger(std::int64_t value, std::string_view key) override;
-
-    bool synchronize() override;
-    std::string lastError() const override { return lastError_; }
+protected:
+    SavedText savedText(std::string_view key) override;
+    bool keepsKeyName(std::string_view key) const override;
+    std::string_view kind() const override { return "the registry"; }
+    bool saveTexts(const std::map<std::string, std::string, std::less<>>& texts) override;
 
 private:
-    struct Saved {
-        bool present = false;
-        bool text = true;
-        std::string value;
-    };
-
-    Saved readSaved(std::string_view key) const;
-    // The saved text of `key` when it is of `type`, else its registered text.
-    std::string textForKey(std::string_view key, SettingType type);
-    std::string registeredText(std::string_view key) const;
-    bool fail(const std::string& message);
-
     HKEY root_ = nullptr;
     std::wstring path_;
-    std::string shownAs_;
-    RegistryWarningSink warn_;
     HKEY key_ = nullptr;
-    std::map<std::string, std::string, std::less<>> registered_;
-    std::map<std::string, std::string, std::less<>> pending_;
-    std::set<std::string, std::less<>> warnedKeys_;
-    std::string unsaveableReason_;
-    std::string lastError_;
+    ValueQuery query_ = &RegQueryValueExW;
 };
 
 // The text of a Windows error code, on one line.

@@ -10,46 +10,70 @@
 #include "CheckBoxControl.h"
 #include "ControlPanelIds.h"
 #include "EditValueControl.h"
+#include "MessageText.h"
+#include "SettingText.h"
+#include "SettingsSchema.h"
 #include "Win32SheetWindow.h"
 #include "WideText.h"
 
 namespace pelmora {
 namespace {
 
-enum class Kind { Float, Integer, Toggle };
-
 struct ControlSpec {
     int id;
-    std::string_view outlet;
-    Kind kind;
-    double step;
-    std::string_view label;
+    const Setting* setting;
 };
 
-// Each control of the dialog, the outlet it connects to and, for values,
-// what one click of its up-down buttons adds.
-constexpr std::array<ControlSpec, 11> kControls{{
-    {IDC_LOCAL_FIELD_DISPLAY, "localFieldDisplayControl", Kind::Float, 10.0, "Field line length"},
-    {IDC_ELECTRIC_FIELD_STRENGTH, "electricFieldStrengthControl", Kind::Float, 0.1, "Electric field strength"},
-    {IDC_SPEED, "speedControl", Kind::Float, 1.0, "Speed"},
-    {IDC_NUMBER, "numberControl", Kind::Integer, 1.0, "Number of spheres"},
-    {IDC_CHARGE_RANGE, "chargeRangeControl", Kind::Integer, 1.0, "Largest charge"},
-    {IDC_SPHERE_RADII, "sphereRadiiControl", Kind::Float, 0.5, "Sphere radius"},
-    {IDC_BOUNCE, "bounceToggle", Kind::Toggle, 0.0, "Bouncing"},
-    {IDC_LABELS, "labelToggle", Kind::Toggle, 0.0, "Charge labels"},
-    {IDC_LOCAL_FIELDS, "localFieldToggle", Kind::Toggle, 0.0, "Show field lines"},
-    {IDC_NEUTRAL, "neutralToggle", Kind::Toggle, 0.0, "Neutral spheres"},
-    {IDC_FILL, "fillToggle", Kind::Toggle, 0.0, "Fill spheres"},
+constexpr ControlSpec spec(int id, std::string_view key) { return {id, findSetting(key)}; }
+
+// The dialog's control for each setting; what it is, shows and steps by
+// comes from the settings table.
+constexpr std::array<ControlSpec, kSettings.size()> kControls{{
+    spec(IDC_LOCAL_FIELD_DISPLAY, "localFieldDisplay"),
+    spec(IDC_ELECTRIC_FIELD_STRENGTH, "electricFieldStrength"),
+    spec(IDC_SPEED, "speedDivisor"),
+    spec(IDC_NUMBER, "numberOfThings"),
+    spec(IDC_CHARGE_RANGE, "chargeRange"),
+    spec(IDC_SPHERE_RADII, "sphereRadii"),
+    spec(IDC_BOUNCE, "bouncingEnabled"),
+    spec(IDC_LABELS, "labelsEnabled"),
+    spec(IDC_LOCAL_FIELDS, "showLocalFields"),
+    spec(IDC_NEUTRAL, "neutralCharges"),
+    spec(IDC_FILL, "fillSpheres"),
 }};
 
+static_assert([] {
+    for (const ControlSpec& control : kControls) {
+        if (control.setting == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}(), "every control needs a setting of the table");
+
+bool isToggle(const ControlSpec& control) { return control.setting->type == SettingType::Boolean; }
+
 const ControlSpec* specFor(int id) {
-    for (const ControlSpec& spec : kControls) {
-        if (spec.id == id) {
-            return &spec;
+    for (const ControlSpec& control : kControls) {
+        if (control.id == id) {
+            return &control;
         }
     }
     return nullptr;
 }
+
+// A label with its mnemonic as Windows marks it: '&' where the table has '_'.
+std::wstring windowsLabel(std::string_view label) {
+    std::string text(label);
+    for (char& c : text) {
+        if (c == '_') {
+            c = '&';
+        }
+    }
+    return widen(text);
+}
+
+std::string plainText(std::string_view label) { return std::string(plainLabel(label).view()); }
 
 // What the dialog procedure needs: the owner to send actions to and whom to
 // tell when OK is refused. Freed with the dialog.
@@ -64,21 +88,22 @@ DialogBinding* bindingOf(HWND dialog) {
 
 // Value controls built on the dialog's own edit boxes; the dialog procedure
 // needs them only to check and step the text, never to keep them.
-EditValueControl editFor(HWND dialog, const ControlSpec& spec) {
-    return EditValueControl(GetDlgItem(dialog, spec.id), spec.kind == Kind::Integer, spec.step);
+EditValueControl editFor(HWND dialog, const ControlSpec& control) {
+    return EditValueControl(GetDlgItem(dialog, control.id), control.setting->type == SettingType::Integer,
+                            control.setting->sheet.step);
 }
 
 // OK goes through only when every edit box holds a value; else the first
 // bad one is named and gets the focus, and nothing changes.
 bool editsHoldValues(HWND dialog) {
-    for (const ControlSpec& spec : kControls) {
-        if (spec.kind == Kind::Toggle || GetDlgItem(dialog, spec.id) == nullptr) {
+    for (const ControlSpec& control : kControls) {
+        if (isToggle(control) || GetDlgItem(dialog, control.id) == nullptr) {
             continue;
         }
-        const EditValueControl edit = editFor(dialog, spec);
+        const EditValueControl edit = editFor(dialog, control);
         if (const auto problem = edit.problem()) {
             if (DialogBinding* binding = bindingOf(dialog); binding != nullptr && binding->refused) {
-                binding->refused(dialog, std::string(spec.label) + ": " + *problem);
+                binding->refused(dialog, plainText(control.setting->label) + ": " + *problem);
             }
             SetFocus(edit.handle());
             SendMessageW(edit.handle(), EM_SETSEL, 0, -1);
@@ -95,15 +120,45 @@ void sendAction(HWND dialog, std::string_view action) {
 }
 
 bool stepValue(HWND dialog, const NMUPDOWN& change) {
-    const ControlSpec* spec = specFor(static_cast<int>(change.hdr.idFrom) - IDC_SPIN_OFFSET);
-    if (spec == nullptr || spec->kind == Kind::Toggle) {
+    const ControlSpec* control = specFor(static_cast<int>(change.hdr.idFrom) - IDC_SPIN_OFFSET);
+    if (control == nullptr || isToggle(*control)) {
         return false;
     }
-    EditValueControl edit = editFor(dialog, *spec);
+    EditValueControl edit = editFor(dialog, *control);
     if (!edit.step(change.iDelta)) {
         MessageBeep(MB_OK);
     }
     return true;
+}
+
+// Fills every control with its setting's registered default, as the GTK
+// sheet's Reset does; OK applies them, Cancel leaves them unapplied.
+void resetToDefaults(HWND dialog) {
+    for (const ControlSpec& control : kControls) {
+        HWND handle = GetDlgItem(dialog, control.id);
+        if (handle == nullptr) {
+            continue;
+        }
+        const Setting& setting = *control.setting;
+        switch (setting.type) {
+        case SettingType::Boolean: CheckBoxControl(handle).setState(registeredBool(setting) ? 1 : 0); break;
+        case SettingType::Float: editFor(dialog, control).setFloatValue(registeredFloat(setting)); break;
+        case SettingType::Integer: editFor(dialog, control).setIntValue(registeredInteger(setting)); break;
+        }
+    }
+}
+
+// The words of the dialog: section titles, and each control's label (a
+// value's on the text before it, a toggle's on the box itself).
+void showLabels(HWND dialog) {
+    for (std::size_t section = 0; section < kSettingSectionTitles.size(); ++section) {
+        SetDlgItemTextW(dialog, IDC_SECTION_FIRST + static_cast<int>(section),
+                        widen(kSettingSectionTitles[section]).c_str());
+    }
+    for (const ControlSpec& control : kControls) {
+        const int labelId = isToggle(control) ? control.id : control.id + IDC_LABEL_OFFSET;
+        SetDlgItemTextW(dialog, labelId, windowsLabel(control.setting->label).c_str());
+    }
 }
 
 INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,6 +171,10 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
             if (editsHoldValues(dialog)) {
                 sendAction(dialog, "ok:");
             }
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_RESET) {
+            resetToDefaults(dialog);
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL) {
@@ -160,7 +219,7 @@ void Win32SheetHost::report(const std::string& problem) const {
 
 bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
     if (!isPlainName(name)) {
-        report("options dialog " + std::string(name.substr(0, 60)) + ": not the name of a dialog resource");
+        report("options dialog " + quoteForMessage(name) + ": not the name of a dialog resource");
         return false;
     }
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
@@ -170,7 +229,7 @@ bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
     HWND dialog = CreateDialogParamW(module_, resource.c_str(), parent_, dialogProcedure,
                                      reinterpret_cast<LPARAM>(binding.get()));
     if (dialog == nullptr) {
-        report("options dialog \"" + std::string(name) + "\" could not be loaded: " +
+        report("options dialog " + quoteForMessage(name) + " could not be loaded: " +
                std::to_string(GetLastError()));
         return false;
     }
@@ -188,24 +247,25 @@ bool Win32SheetHost::loadNibNamed(std::string_view name, SheetOwner& owner) {
 void Win32SheetHost::connectControls(HWND dialog, SheetOwner& owner) {
     // A missing control is reported and left unconnected; the rest of the
     // dialog still works, and the view leaves that setting as it is.
+    showLabels(dialog);
     for (const ControlSpec& spec : kControls) {
+        const std::string outlet(spec.setting->outlet);
         HWND control = GetDlgItem(dialog, spec.id);
         if (control == nullptr) {
-            report("options dialog has no control with id " + std::to_string(spec.id) + " (" +
-                   std::string(spec.outlet) + ")");
+            report("options dialog has no control with id " + std::to_string(spec.id) + " (" + outlet + ")");
             continue;
         }
         std::unique_ptr<SheetControl> adapter;
-        if (spec.kind == Kind::Toggle) {
+        if (isToggle(spec)) {
             adapter = std::make_unique<CheckBoxControl>(control);
         } else {
-            adapter = std::make_unique<EditValueControl>(control, spec.kind == Kind::Integer, spec.step);
+            adapter = std::make_unique<EditValueControl>(editFor(dialog, spec));
             // The up-down buttons count in clicks only; see stepValue.
             SendDlgItemMessageW(dialog, spec.id + IDC_SPIN_OFFSET, UDM_SETRANGE32, static_cast<WPARAM>(-1000),
                                 1000);
         }
-        if (!owner.connectControl(spec.outlet, std::move(adapter))) {
-            report("options dialog: the owner has no outlet \"" + std::string(spec.outlet) + "\"");
+        if (!owner.connectControl(outlet, std::move(adapter))) {
+            report("options dialog: the owner has no outlet " + quoteForMessage(outlet));
         }
     }
 }

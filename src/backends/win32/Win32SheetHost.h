@@ -16,8 +16,11 @@ namespace pelmora {
 // name ("controlPanel") and connects it to its owner: the dialog to the
 // window outlet, each control by its id (ControlPanelIds.h) to the outlet of
 // that name, OK to "ok:" and Cancel (also Escape and the close box) to
-// "cancel:". OK is refused, with a message, while an edit box holds text
-// that is no value. Ending a sheet hides the dialog.
+// "cancel:". The labels and section titles are written from the settings
+// table, as the GTK sheet shows them; "Reset to Defaults" fills every control
+// with its registered default and leaves applying them to OK. OK is refused,
+// with a message, while an edit box holds text that is no value. Ending a
+// sheet hides the dialog.
 class Win32SheetHost : public SheetHost {
 public:
     using MessageSink = std::function<void(const std::string&)>;

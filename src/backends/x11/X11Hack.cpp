@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "HackSession.h"
+#include "MessageText.h"
 #include "SignalWatch.h"
 #include "StopDeadline.h"
 #include "ViewFailure.h"
@@ -49,7 +50,7 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
     const DisplayPtr display(XOpenDisplay(nullptr));
     if (!display) {
         const char* name = std::getenv("DISPLAY");
-        std::fprintf(stderr, "pelmora: cannot open the X display \"%s\"\n", name != nullptr ? name : "");
+        std::fprintf(stderr, "pelmora: cannot open the X display %s\n", quoteForMessage(name != nullptr ? name : "").c_str());
         return EXIT_FAILURE;
     }
     XErrorPolicy::install();
