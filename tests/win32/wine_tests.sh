@@ -54,9 +54,8 @@ wait_until() {
 make_prefix() {
   export WINEPREFIX=$1
   timeout 600 "$wine" wineboot -i >/dev/null 2>&1
-  # Wine sees only fontconfig's fonts; Helvetica, as the view asks for it,
-  # is Liberation Sans here as it is Arial on Windows.
-  "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Helvetica /d 'Liberation Sans' /f >/dev/null 2>&1
+  # Fonts as a user's prefix has them: Helvetica, as the view asks for it,
+  # is substituted by an Arial that Wine does not have.
   # A virtual desktop: without a window manager, destroying a top-level
   # window otherwise takes seconds.
   "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
@@ -78,6 +77,7 @@ echo "== the saver driven as Windows drives it: preview panes and the options di
 # The dialog test leaves its settings under this module for the /s test below.
 configured=wine-test-configured
 if ! PELMORA_SCR=$("$wine" winepath -w "$scr" 2>/dev/null) PELMORA_MODULE=$configured \
+  PELMORA_SETUP=$("$wine" winepath -w "$build/pelmora-setup.exe" 2>/dev/null) \
   timeout 600 "$wine" "$tests/saver_program_tests.exe"; then
   fail "saver_program_tests"
 fi
@@ -87,13 +87,14 @@ fi
 shares() {
   local ppm=$work/screen.ppm
   import -display "$DISPLAY" -window root -depth 8 "ppm:$ppm" 2>/dev/null || return 1
-  read -r background spheres _ < <("$here/screen_shares.py" "$ppm" | sed 's/[a-z]*=//g')
+  read -r background spheres white _ < <("$here/screen_shares.py" "$ppm" | sed 's/[a-z]*=//g')
   convert "$ppm" "$screens/$1.png" 2>/dev/null || true
 }
 
 # Predicates on a new screenshot's shares.
 mostly_background() { shares "$1" && awk -v b="$background" 'BEGIN { exit !(b >= 0.90) }'; }
 shows_spheres() { mostly_background "$1" && awk -v s="$spheres" 'BEGIN { exit !(s >= 0.004) }'; }
+shows_white() { mostly_background "$1" && awk -v w="$white" 'BEGIN { exit !(w >= 0.0005) }'; }
 only_background() { shares "$1" && awk -v b="$background" -v s="$spheres" 'BEGIN { exit !(b >= 0.995 && s == 0) }'; }
 
 saver_pid=
@@ -133,6 +134,16 @@ else
 fi
 end_saver "a key" xdotool key space
 
+echo "== /s writes the charge labels"
+# Outlined discs and no field lines: the only white is the labels' text.
+start_saver "$work/s5.err" --module-name wine-test-defaults -numberOfThings 100 -labelsEnabled YES -fillSpheres NO -showLocalFields NO
+if wait_until 60 shows_white labels; then
+  echo "background $background, spheres $spheres, white $white"
+else
+  fail "/s showed no charge labels (background $background, spheres $spheres, white $white)"
+fi
+end_saver "a key" xdotool key space
+
 echo "== /s ends on a pointer move"
 start_saver "$work/s2.err" --module-name wine-test-defaults
 wait_until 60 mostly_background pointer || fail "/s did not start for the pointer test"
@@ -169,6 +180,14 @@ wait_until 60 has_saver || fail "the installer put no pelmora.scr into System32"
 cmp -s "$installed" "$build/dist/pelmora.scr" || fail "the installed pelmora.scr is not the one built"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora'
 "$wine" reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 || fail "the installer registered no uninstaller"
+# Apps shows the size in KiB of what was installed: the saver and the uninstaller.
+estimated=$("$wine" reg query "$uninstall_key" /v EstimatedSize 2>/dev/null | tr -d '\r' | awk '/EstimatedSize/ { print $3 }')
+[[ $estimated == 0x* ]] && estimated=$((estimated))
+uninstaller_bytes=$(find "$drive" -ipath '*/pelmora/uninstall.exe' -printf '%s' -quit)
+installed_kib=$((($(stat -c %s "$installed") + ${uninstaller_bytes:-0}) / 1024))
+if [[ -z $estimated ]] || ((estimated < installed_kib - 2 || estimated > installed_kib + 2)); then
+  fail "EstimatedSize is '${estimated}' KiB; what was installed is $installed_kib KiB"
+fi
 "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE 2>/dev/null | grep -qi 'pelmora.scr' ||
   fail "/CURRENT did not make Pelmora the current screen saver"
 uninstaller=$(find "$drive" -ipath '*/pelmora/uninstall.exe' -print -quit)

@@ -201,19 +201,61 @@ void Direct2DCanvas::strokeOval(const Rect& rect) {
     }
 }
 
+namespace {
+
+bool hasFamily(IDWriteFontCollection& fonts, const std::wstring& family) {
+    UINT32 index = 0;
+    BOOL exists = FALSE;
+    return !family.empty() && SUCCEEDED(fonts.FindFamilyName(family.c_str(), &index, &exists)) && exists;
+}
+
+// A family the collection holds for labels that asked for one it lacks:
+// Arial as on Windows, the sans faces a Wine or a bare Windows may have
+// instead, and else whatever family comes first, since any text beats none.
+std::wstring installedSans(IDWriteFontCollection& fonts) {
+    for (const wchar_t* family : {L"Arial", L"Liberation Sans", L"DejaVu Sans", L"Nimbus Sans", L"Segoe UI",
+                                  L"Tahoma", L"Verdana"}) {
+        if (hasFamily(fonts, family)) {
+            return family;
+        }
+    }
+    IDWriteFontFamily* first = nullptr;
+    IDWriteLocalizedStrings* names = nullptr;
+    std::wstring name = L"Arial";
+    if (fonts.GetFontFamilyCount() > 0 && SUCCEEDED(fonts.GetFontFamily(0, &first)) &&
+        SUCCEEDED(first->GetFamilyNames(&names)) && names->GetCount() > 0) {
+        UINT32 length = 0;
+        if (SUCCEEDED(names->GetStringLength(0, &length))) {
+            std::wstring text(length + 1, L'\0');
+            if (SUCCEEDED(names->GetString(0, text.data(), length + 1))) {
+                text.resize(length);
+                name = text;
+            }
+        }
+    }
+    if (names != nullptr) {
+        names->Release();
+    }
+    if (first != nullptr) {
+        first->Release();
+    }
+    return name;
+}
+
+}  // namespace
+
 // "Helvetica" is the name the view asks for; Windows itself knows it only
 // through its font substitutes (to Arial), which DirectWrite does not read.
+// DirectWrite draws nothing at all for a family it lacks, and Wine has no
+// Arial unless one is installed: its substitute points at a missing font. So
+// the chain ends in a family that is there, a sans one where possible.
 std::wstring Direct2DCanvas::resolveFamily(const std::string& name) const {
     const std::wstring wanted = widen(name);
     IDWriteFontCollection* fonts = nullptr;
     if (writeFactory_ == nullptr || FAILED(writeFactory_->GetSystemFontCollection(&fonts, FALSE))) {
         return wanted;
     }
-    const auto installed = [fonts](const std::wstring& family) {
-        UINT32 index = 0;
-        BOOL exists = FALSE;
-        return !family.empty() && SUCCEEDED(fonts->FindFamilyName(family.c_str(), &index, &exists)) && exists;
-    };
+    const auto installed = [fonts](const std::wstring& family) { return hasFamily(*fonts, family); };
     std::wstring chosen = wanted;
     if (!installed(wanted)) {
         wchar_t substitute[LF_FACESIZE * 2] = {};
@@ -222,8 +264,8 @@ std::wstring Direct2DCanvas::resolveFamily(const std::string& name) const {
                          wanted.c_str(), RRF_RT_REG_SZ, nullptr, substitute, &size) == ERROR_SUCCESS &&
             installed(substitute)) {
             chosen = substitute;
-        } else if (installed(L"Arial")) {
-            chosen = L"Arial";
+        } else {
+            chosen = installedSans(*fonts);
         }
     }
     fonts->Release();
