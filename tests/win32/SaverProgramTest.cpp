@@ -4,8 +4,11 @@
 // preview pane that the test kills (see PreviewEndsWhenItsPaneOwnerDies).
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -262,6 +265,183 @@ std::wstring registryText(const std::wstring& key, const wchar_t* name) {
         return L"<none>";
     }
     return buffer;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK matchVisibleDialog(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<WindowSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (owner == wanted->processId && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The first visible dialog of process `processId` within the deadline.
+HWND dialogOf(DWORD processId) {
+    WindowSearch search{processId, nullptr};
+    waitFor(
+        [&] {
+            EnumWindows(matchVisibleDialog, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        kStartDeadline);
+    return search.found;
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+BOOL CALLBACK collectLongestStatic(HWND child, LPARAM longest) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    auto* found = reinterpret_cast<HWND*>(longest);
+    if (lstrcmpiW(className, L"Static") == 0 &&
+        (*found == nullptr || GetWindowTextLengthW(child) > GetWindowTextLengthW(*found))) {
+        *found = child;
+    }
+    return TRUE;
+}
+
+// The help is read in a message box that wraps what does not fit. A line of
+// the text that the box has to wrap must end its paragraph: were it followed
+// by more of the same paragraph, the break of ours would come after the
+// box's, stranding a word or two mid-phrase.
+TEST(SaverProgram, HelpBreaksItsLinesOnlyBetweenPhrases) {
+    auto saver = start(saverPath(), L"/?");
+    ASSERT_NE(saver.hProcess, nullptr);
+    HWND box = dialogOf(saver.dwProcessId);
+    ASSERT_NE(box, nullptr) << "no help box";
+    pumpFor(milliseconds(300));
+    HWND textControl = nullptr;
+    EnumChildWindows(box, collectLongestStatic, reinterpret_cast<LPARAM>(&textControl));
+    ASSERT_NE(textControl, nullptr);
+    const std::wstring text = windowText(textControl);
+    EXPECT_NE(text.find(L"/p HWND"), std::wstring::npos) << narrow(text);
+    RECT area{};
+    GetClientRect(textControl, &area);
+    HDC dc = GetDC(textControl);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(textControl, WM_GETFONT, 0, 0)));
+    const auto heightOf = [&](const std::wstring& line) {
+        RECT bounds{0, 0, area.right, 0};
+        DrawTextW(dc, line.empty() ? L" " : line.c_str(), -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        return bounds.bottom;
+    };
+    const int oneLine = heightOf(L"X");
+    std::vector<std::wstring> lines;
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t end = std::min(text.find(L'\n', from), text.size());
+        std::wstring line = text.substr(from, end - from);
+        if (!line.empty() && line.back() == L'\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+        from = end + 1;
+    }
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        if (heightOf(lines[i]) > oneLine) {
+            EXPECT_TRUE(lines[i + 1].empty()) << "the box wraps \"" << narrow(lines[i]) << "\" and the text goes on with \""
+                                              << narrow(lines[i + 1]) << "\"";
+        }
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(textControl, dc);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(waitForExit(saver.hProcess, kStartDeadline).has_value()) << "the help box stayed after OK";
+    closeProcess(saver);
+}
+
+BOOL CALLBACK collectText(HWND child, LPARAM texts) {
+    reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(windowText(child));
+    return TRUE;
+}
+
+// Share of a 32x32 drawing of `icon` in Pelmora's night blue, where the
+// installer's stock icon has next to none.
+double nightBlueShare(HICON icon) {
+    constexpr int kSide = 32;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    RECT all{0, 0, kSide, kSide};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(dc, 0, 0, icon, kSide, kSide, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    int night = 0;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        const std::uint32_t pixel = static_cast<const std::uint32_t*>(bits)[i];
+        const unsigned red = (pixel >> 16) & 0xFFU;
+        const unsigned green = (pixel >> 8) & 0xFFU;
+        const unsigned blue = pixel & 0xFFU;
+        night += blue >= 40 && red <= 40 && green <= 50 ? 1 : 0;
+    }
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return static_cast<double>(night) / (kSide * kSide);
+}
+
+// The installer as a user first meets it; PELMORA_SETUP is its path.
+TEST(SaverProgram, InstallerWelcomesUnderPelmorasNameAndIcon) {
+    const char* setup = std::getenv("PELMORA_SETUP");
+    ASSERT_NE(setup, nullptr) << "PELMORA_SETUP names no installer";
+    // The icon Explorer shows for the file and the window shows in its corner.
+    HICON icon = nullptr;
+    ASSERT_EQ(ExtractIconExW(widen(setup).c_str(), 0, &icon, nullptr, 1), 1U) << "the installer has no icon";
+    EXPECT_GE(nightBlueShare(icon), 0.5) << "the installer does not wear Pelmora's icon";
+    DestroyIcon(icon);
+
+    auto installer = start(widen(setup), L"");
+    struct Ending {
+        PROCESS_INFORMATION& process;
+        ~Ending() { closeProcess(process); }
+    } ending{installer};
+    ASSERT_NE(installer.hProcess, nullptr);
+    HWND window = dialogOf(installer.dwProcessId);
+    ASSERT_NE(window, nullptr) << "no installer window";
+    const auto showsText = [window](const wchar_t* wanted) {
+        return waitFor(
+            [&] {
+                std::vector<std::wstring> texts;
+                EnumChildWindows(window, collectText, reinterpret_cast<LPARAM>(&texts));
+                return std::any_of(texts.begin(), texts.end(),
+                                   [&](const std::wstring& text) { return text.find(wanted) == 0; });
+            },
+            kStartDeadline);
+    };
+    ASSERT_TRUE(showsText(L"Welcome to Pelmora")) << "no welcome page";
+    // The footer: NSIS's branding line names the product.
+    const std::wstring branding = windowText(GetDlgItem(window, 1028));
+    EXPECT_EQ(branding.rfind(L"Pelmora ", 0), 0U) << narrow(branding);
+    // Next, to a page of the kind that gave the title a trailing blank.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(showsText(L"Choose Install Location")) << "Next did not lead to the folder page";
+    // The page shows before its show function has run; give it a moment.
+    std::wstring title;
+    waitFor(
+        [&] {
+            title = windowText(window);
+            return title.size() > 6 && title.substr(title.size() - 6) == L" Setup";
+        },
+        milliseconds(3000));
+    EXPECT_EQ(title.rfind(L"Pelmora ", 0), 0U) << narrow(title);
+    EXPECT_EQ(title.substr(title.size() - 6), L" Setup") << "\"" << narrow(title) << "\"";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(waitForExit(installer.hProcess, kStartDeadline).has_value()) << "the installer stayed after closing";
 }
 
 // The module name comes from PELMORA_MODULE, so the script can run the full
