@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "FrameLoop.h"
 #include "MemoryStores.h"
 
 namespace pelmora {
@@ -76,6 +81,30 @@ TEST_F(SaverWindowTest, APreviewFillsItsPaneIgnoresInputAndEndsWithThePane) {
     EXPECT_EQ(ends, 1);
     // Drawing into a window that is gone does nothing.
     preview.drawFrame();
+}
+
+// A failure inside the window procedure must not unwind through Windows'
+// frames (SendMessage's here, DispatchMessage's in the loop), where on
+// Windows it ends in std::terminate; the loop ends by it instead, and the
+// window is still there to be taken down in order.
+TEST_F(SaverWindowTest, AFailureInAWindowsMessageEndsTheLoopByItsException) {
+    auto failing = setup(SaverWindow::Kind::FullScreen);
+    failing.onEnd = [] { throw std::runtime_error("no memory for the end"); };
+    std::vector<std::unique_ptr<SaverWindow>> windows;
+    windows.push_back(std::make_unique<SaverWindow>(GetModuleHandleW(nullptr), failing));
+    ASSERT_NE(windows.front()->window(), nullptr);
+    EXPECT_NO_THROW(SendMessageW(windows.front()->window(), WM_KEYDOWN, 'A', 0));
+    try {
+        FrameLoop::run(windows, 1.0 / 60.0, nullptr);
+        ADD_FAILURE() << "the loop went on after the failure";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), "no memory for the end");
+    }
+    EXPECT_TRUE(IsWindow(windows.front()->window()));
+    // Told once: the failure is not thrown again by the next loop.
+    PostMessageW(windows.front()->window(), WM_CLOSE, 0, 0);
+    PostQuitMessage(7);
+    EXPECT_EQ(FrameLoop::run(windows, 1.0 / 60.0, nullptr), 7);
 }
 
 }  // namespace

@@ -168,6 +168,28 @@ if ! grep -qxF "$expected" "$work/s4.err"; then
   fail "no message for the bad value; standard error was: $(cat "$work/s4.err")"
 fi
 
+echo "== without Direct2D, /s says why in one line and a box, and ends"
+WINEDLLOVERRIDES="mscoree,mshtml,d2d1=" start_saver "$work/s6.err" --module-name wine-test-defaults
+sleep 5
+if saver_ended; then
+  fail "/s without Direct2D ended without showing why"
+else
+  shares no-direct2d || true
+  xdotool key Return
+  if ! wait_until 20 saver_ended; then
+    fail "/s without Direct2D did not end on OK in its message box"
+    kill "$saver_pid" 2>/dev/null
+  else
+    code=0
+    wait "$saver_pid" || code=$?
+    ((code == 1)) || fail "/s without Direct2D ended with exit code $code, not 1"
+  fi
+fi
+expected='pelmora: cannot draw the saver: Direct2D (d2d1.dll) is not available on this system: error 126'
+if ! grep -qxF "$expected" "$work/s6.err" || (($(grep -c . "$work/s6.err") != 1)); then
+  fail "no single line about the missing Direct2D; standard error was: $(cat "$work/s6.err")"
+fi
+
 WINEPREFIX=$work/prefix "$wineserver" -k 2>/dev/null || true
 
 echo "== the installer installs and uninstalls in a fresh prefix"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "LineClip.h"
@@ -38,15 +39,57 @@ float coordinate(double value) { return static_cast<float>(std::clamp(value, -kL
 
 }  // namespace
 
-Direct2DCanvas::Direct2DCanvas() {
-    D2D1_FACTORY_OPTIONS options{};
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), &options,
-                                 reinterpret_cast<void**>(&factory_)))) {
-        factory_ = nullptr;
+namespace {
+
+using CreateFactoryFunction = HRESULT(WINAPI*)(D2D1_FACTORY_TYPE, REFIID, const D2D1_FACTORY_OPTIONS*, void**);
+using CreateWriteFactoryFunction = HRESULT(WINAPI*)(DWRITE_FACTORY_TYPE, REFIID, IUnknown**);
+
+// A system DLL from System32 only, never from beside the saver or the
+// current folder.
+HMODULE loadSystemLibrary(const wchar_t* name) { return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
+template <typename Function>
+Function entryPoint(HMODULE module, const char* name) {
+    return module != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                             : nullptr;
+}
+
+std::string hexCode(unsigned long code) {
+    char text[16] = {};
+    std::snprintf(text, sizeof(text), "0x%08lX", code);
+    return text;
+}
+
+}  // namespace
+
+Direct2DCanvas::Direct2DCanvas() { loadLibraries(); }
+
+void Direct2DCanvas::loadLibraries() {
+    direct2D_ = loadSystemLibrary(L"d2d1.dll");
+    const auto createFactory = entryPoint<CreateFactoryFunction>(direct2D_, "D2D1CreateFactory");
+    if (createFactory == nullptr) {
+        failure_ = "Direct2D (d2d1.dll) is not available on this system: error " + std::to_string(GetLastError());
+        return;
     }
-    if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                   reinterpret_cast<IUnknown**>(&writeFactory_)))) {
+    D2D1_FACTORY_OPTIONS options{};
+    const HRESULT made = createFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), &options,
+                                       reinterpret_cast<void**>(&factory_));
+    if (FAILED(made)) {
+        factory_ = nullptr;
+        failure_ = "Direct2D could not start: error " + hexCode(static_cast<unsigned long>(made));
+        return;
+    }
+    directWrite_ = loadSystemLibrary(L"dwrite.dll");
+    const auto createWriteFactory = entryPoint<CreateWriteFactoryFunction>(directWrite_, "DWriteCreateFactory");
+    if (createWriteFactory == nullptr) {
+        failure_ = "DirectWrite (dwrite.dll) is not available on this system: error " + std::to_string(GetLastError());
+        return;
+    }
+    const HRESULT madeWrite = createWriteFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                                 reinterpret_cast<IUnknown**>(&writeFactory_));
+    if (FAILED(madeWrite)) {
         writeFactory_ = nullptr;
+        failure_ = "DirectWrite could not start: error " + hexCode(static_cast<unsigned long>(madeWrite));
     }
 }
 
@@ -55,6 +98,12 @@ Direct2DCanvas::~Direct2DCanvas() {
     releaseTarget();
     release(writeFactory_);
     release(factory_);
+    if (directWrite_ != nullptr) {
+        FreeLibrary(directWrite_);
+    }
+    if (direct2D_ != nullptr) {
+        FreeLibrary(direct2D_);
+    }
 }
 
 double Direct2DCanvas::toUnits(LONG pixels, float dpi) {

@@ -152,7 +152,21 @@ LRESULT CALLBACK SaverWindow::procedure(HWND window, UINT message, WPARAM wParam
     if (self->window_ == nullptr) {
         self->window_ = window;
     }
-    return self->handle(message, wParam, lParam);
+    try {
+        return self->handle(message, wParam, lParam);
+    } catch (...) {
+        // The first failure is the one worth telling; the loop ends on it.
+        if (!self->failure_) {
+            self->failure_ = std::current_exception();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void SaverWindow::rethrowFailure() {
+    if (failure_) {
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+    }
 }
 
 LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,8 +43,18 @@ public:
     HWND window() const { return window_; }
     PelmoraView* view() const { return view_.get(); }
 
-    // Paints the next frame of the view into the window.
+    // Why nothing can be drawn (Direct2D or DirectWrite missing); empty when
+    // drawing works.
+    const std::string& drawingFailure() const { return canvas_.failure(); }
+
+    // Paints the next frame of the view into the window. What goes wrong
+    // in it is thrown to the caller.
     void drawFrame();
+
+    // An exception may not unwind through Windows' frames into the message
+    // loop: the window procedure keeps what it caught, and the loop throws
+    // it again here, on its own side of DispatchMessage.
+    void rethrowFailure();
 
     // How far the pointer may move before it ends a full-screen saver.
     static constexpr LONG kPointerSlack = 4;
@@ -63,6 +74,7 @@ private:
     std::unique_ptr<PelmoraView> view_;
     POINT pointerStart_{};
     bool ended_ = false;
+    std::exception_ptr failure_;
 };
 
 }  // namespace pelmora
