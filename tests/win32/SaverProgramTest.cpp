@@ -1,7 +1,8 @@
 // Drives the real pelmora.scr the way Windows does: a preview pane made
 // here, and the options dialog. The path of pelmora.scr comes in
 // PELMORA_SCR. Run with --pane-owner, the program is instead the owner of a
-// preview pane that the test kills (see PreviewEndsWhenItsPaneOwnerDies).
+// preview pane that the test kills (see PreviewEndsWhenItsPaneOwnerDies);
+// with --plain-host SECONDS, a plain window with a preview in it.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -131,11 +132,35 @@ BOOL CALLBACK matchChild(HWND child, LPARAM search) {
     return TRUE;
 }
 
-// The child window of `pane` that belongs to process `processId`, if any.
+struct OverSearch {
+    DWORD processId;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK matchOwned(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<OverSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == wanted->processId && GetWindow(window, GW_OWNER) == wanted->owner && IsWindowVisible(window)) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The window of process `processId` that shows its preview in `pane`, if
+// any: a child of the pane, or under Wine a window owned by the pane's
+// top-level window and kept over it.
 HWND childOf(HWND pane, DWORD processId) {
     ChildSearch search{processId, nullptr};
     EnumChildWindows(pane, matchChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    if (search.found != nullptr) {
+        return search.found;
+    }
+    OverSearch over{processId, GetAncestor(pane, GA_ROOT), nullptr};
+    EnumWindows(matchOwned, reinterpret_cast<LPARAM>(&over));
+    return over.found;
 }
 
 TEST(SaverProgram, PreviewDrawsInsideItsPaneAndEndsWithIt) {
@@ -166,6 +191,26 @@ TEST(SaverProgram, PreviewDrawsInsideItsPaneAndEndsWithIt) {
     GetExitCodeProcess(saver.hProcess, &code);
     EXPECT_EQ(code, 0U);
     closeProcess(saver);
+}
+
+// A plain program's window as a preview pane, for tests/win32/wine_tests.sh
+// to look at: white, at (100, 100) on the screen, with the saver started in
+// it; closed, with the saver, after `seconds`.
+int runPlainHost(const std::wstring& scr, int seconds) {
+    WNDCLASSW hostClass{};
+    hostClass.lpfnWndProc = DefWindowProcW;
+    hostClass.hInstance = GetModuleHandleW(nullptr);
+    hostClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    hostClass.lpszClassName = L"PelmoraPlainHost";
+    RegisterClassW(&hostClass);
+    HWND host = CreateWindowExW(0, L"PelmoraPlainHost", L"Plain host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    auto saver = start(scr, L"/p " + std::to_wstring(reinterpret_cast<std::uintptr_t>(host)));
+    pumpFor(milliseconds(1000LL * seconds));
+    DestroyWindow(host);
+    const bool ended = saver.hProcess != nullptr && waitForExit(saver.hProcess, kGiveUp).has_value();
+    closeProcess(saver);
+    return ended ? 0 : 1;
 }
 
 // The owner side of the next test: makes a pane, starts the saver in it and
@@ -486,6 +531,9 @@ TEST(SaverProgram, OptionsDialogSavesToTheRegistry) {
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--pane-owner") {
         return pelmora::runPaneOwner(pelmora::saverPath());
+    }
+    if (argc == 3 && std::string(argv[1]) == "--plain-host") {
+        return pelmora::runPlainHost(pelmora::saverPath(), std::atoi(argv[2]));
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

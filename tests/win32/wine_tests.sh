@@ -82,11 +82,15 @@ if ! PELMORA_SCR=$("$wine" winepath -w "$scr" 2>/dev/null) PELMORA_MODULE=$confi
   fail "saver_program_tests"
 fi
 
-# shares <name>: screenshot of the whole X screen, kept as <name>.png to
-# look at, and its background and sphere shares in $background, $spheres.
+# shares <name> [geometry]: screenshot of the whole X screen (or of the
+# part in ImageMagick's geometry), kept as <name>.png to look at, and its
+# background, sphere and white shares in $background, $spheres, $white.
 shares() {
   local ppm=$work/screen.ppm
   import -display "$DISPLAY" -window root -depth 8 "ppm:$ppm" 2>/dev/null || return 1
+  if [[ -n ${2:-} ]]; then
+    convert "$ppm" -crop "$2" +repage "ppm:$ppm" || return 1
+  fi
   read -r background spheres white _ < <("$here/screen_shares.py" "$ppm" | sed 's/[a-z]*=//g')
   convert "$ppm" "$screens/$1.png" 2>/dev/null || true
 }
@@ -123,6 +127,21 @@ end_saver() {
   wait "$saver_pid" || code=$?
   ((code == 0)) || fail "/s ended on $how with exit code $code"
 }
+
+echo "== /p draws into a plain program's window"
+# The host's white window has its client area from about (104, 127) to
+# (420, 336) on the screen; the middle of it must be the saver's.
+PELMORA_SCR=$("$wine" winepath -w "$scr" 2>/dev/null) "$wine" "$tests/saver_program_tests.exe" --plain-host 30 >/dev/null 2>&1 &
+host_pid=$!
+started+=("$host_pid")
+preview_shown() { shares plain-host 240x150+140+160 && awk -v b="$background" -v s="$spheres" 'BEGIN { exit !(b >= 0.5 && s >= 0.01) }'; }
+if wait_until 60 preview_shown; then
+  echo "background $background, spheres $spheres in the plain window"
+else
+  fail "/p in a plain window left it blank (background $background)"
+fi
+kill "$host_pid" 2>/dev/null
+wait "$host_pid" 2>/dev/null
 
 echo "== /s draws the background and spheres and ends on a key"
 xdotool mousemove 512 384

@@ -16,7 +16,8 @@ namespace pelmora {
 
 // One window that shows one view: either full screen on one monitor (cursor
 // hidden; a key, a click or a pointer move of more than a few pixels ends
-// the saver) or a child filling a preview pane. The view's size is the
+// the saver) or a child filling a preview pane (under Wine, for a pane of
+// another process, a window kept over it; see drawsOverForeignPane). The view's size is the
 // window's in device-independent units, so it looks the same at any DPI.
 class SaverWindow {
 public:
@@ -64,6 +65,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool endsOnInput(UINT message, LPARAM lParam);
     void end();
+    void followPane();
     Rect viewFrame() const;
     float dpi() const;
 
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<PelmoraView> view_;
     POINT pointerStart_{};
     bool ended_ = false;
+    bool overPane_ = false;
     std::exception_ptr failure_;
 };
 
