@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -55,6 +56,23 @@ TEST_F(SaverWindowTest, FullScreenEndsOnKeysClicksAndRealPointerMovesOnly) {
         SendMessageW(another.window(), message, 0, 0);
         EXPECT_EQ(ends, before + 1) << "message " << message;
     }
+}
+
+// The view is made once the window has its real size, so the spheres start
+// spread over all of it, not in a corner of a default size; 40 spheres all
+// landing inside 800 x 600 of 1000 x 700 by chance is a one in three
+// million event.
+TEST_F(SaverWindowTest, TheFirstViewIsMadeAtTheWindowsRealSize) {
+    auto large = setup(SaverWindow::Kind::FullScreen);
+    large.placement = RECT{0, 0, 1000, 700};
+    SaverWindow saver(GetModuleHandleW(nullptr), large);
+    ASSERT_NE(saver.view(), nullptr);
+    EXPECT_EQ(saver.view()->bounds().width, 1000.0);
+    EXPECT_EQ(saver.view()->bounds().height, 700.0);
+    const auto& spheres = saver.view()->thingArray();
+    ASSERT_EQ(spheres.size(), 40U);
+    EXPECT_TRUE(std::any_of(spheres.begin(), spheres.end(),
+                            [](const Vekthing& sphere) { return sphere.x() > 800.0F || sphere.y() > 600.0F; }));
 }
 
 TEST_F(SaverWindowTest, APreviewFillsItsPaneIgnoresInputAndEndsWithThePane) {
