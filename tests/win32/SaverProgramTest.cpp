@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ControlPanelIds.h"
+#include "TopDownBitmap.h"
 #include "WideText.h"
 
 namespace pelmora {
@@ -284,8 +285,18 @@ TEST(SaverProgram, PreviewEndsWhenItsPaneOwnerDies) {
     closeProcess(owner);
 }
 
+std::wstring registryText(const std::wstring& key, const wchar_t* name) {
+    wchar_t buffer[64] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+        return L"<none>";
+    }
+    return buffer;
+}
+
 struct DialogSearch {
     DWORD processId;
+    int control;  // a control the dialog must have, or 0
     HWND found;
 };
 
@@ -296,46 +307,20 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM search) {
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
     if (owner == wanted->processId && std::wstring(className) == L"#32770" && IsWindowVisible(window) &&
-        GetDlgItem(window, IDC_NUMBER) != nullptr) {
+        (wanted->control == 0 || GetDlgItem(window, wanted->control) != nullptr)) {
         wanted->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-std::wstring registryText(const std::wstring& key, const wchar_t* name) {
-    wchar_t buffer[64] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
-        return L"<none>";
-    }
-    return buffer;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK matchVisibleDialog(HWND window, LPARAM search) {
-    auto* wanted = reinterpret_cast<WindowSearch*>(search);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
-    if (owner == wanted->processId && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
-        wanted->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The first visible dialog of process `processId` within the deadline.
-HWND dialogOf(DWORD processId) {
-    WindowSearch search{processId, nullptr};
+// The first visible dialog of process `processId` (with `control`, unless
+// 0) within the deadline.
+HWND dialogOf(DWORD processId, int control = 0) {
+    DialogSearch search{processId, control, nullptr};
     waitFor(
         [&] {
-            EnumWindows(matchVisibleDialog, reinterpret_cast<LPARAM>(&search));
+            EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
             return search.found != nullptr;
         },
         kStartDeadline);
@@ -416,27 +401,21 @@ BOOL CALLBACK collectText(HWND child, LPARAM texts) {
 // installer's stock icon has next to none.
 double nightBlueShare(HICON icon) {
     constexpr int kSide = 32;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    const testing::TopDownBitmap bitmap(kSide, kSide);
     RECT all{0, 0, kSide, kSide};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(dc, 0, 0, icon, kSide, kSide, 0, nullptr, DI_NORMAL);
+    FillRect(bitmap.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(bitmap.dc(), 0, 0, icon, kSide, kSide, 0, nullptr, DI_NORMAL);
     GdiFlush();
     int night = 0;
-    for (int i = 0; i < kSide * kSide; ++i) {
-        const std::uint32_t pixel = static_cast<const std::uint32_t*>(bits)[i];
-        const unsigned red = (pixel >> 16) & 0xFFU;
-        const unsigned green = (pixel >> 8) & 0xFFU;
-        const unsigned blue = pixel & 0xFFU;
-        night += blue >= 40 && red <= 40 && green <= 50 ? 1 : 0;
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const std::uint32_t pixel = bitmap.at(x, y);
+            const unsigned red = (pixel >> 16) & 0xFFU;
+            const unsigned green = (pixel >> 8) & 0xFFU;
+            const unsigned blue = pixel & 0xFFU;
+            night += blue >= 40 && red <= 40 && green <= 50 ? 1 : 0;
+        }
     }
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     return static_cast<double>(night) / (kSide * kSide);
 }
 
@@ -498,15 +477,8 @@ TEST(SaverProgram, OptionsDialogSavesToTheRegistry) {
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     auto saver = start(saverPath(), L"/c --module-name " + module);
     ASSERT_NE(saver.hProcess, nullptr);
-    DialogSearch search{saver.dwProcessId, nullptr};
-    ASSERT_TRUE(waitFor(
-        [&] {
-            EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        kStartDeadline))
-        << "no options dialog";
-    HWND dialog = search.found;
+    HWND dialog = dialogOf(saver.dwProcessId, IDC_NUMBER);
+    ASSERT_NE(dialog, nullptr) << "no options dialog";
     wchar_t shown[32] = {};
     GetDlgItemTextW(dialog, IDC_NUMBER, shown, 32);
     EXPECT_EQ(std::wstring(shown), L"40");

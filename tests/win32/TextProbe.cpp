@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "TopDownBitmap.h"
+
 namespace {
 
 constexpr int kWidth = 160;
@@ -52,49 +54,23 @@ bool drawText(const Drawing& drawing, HDC dc, float size, D2D1_TEXT_ANTIALIAS_MO
     return drawn;
 }
 
-// Pixels of a 32-bit DIB that are not black.
+// Pixels of `source` that are not black.
 int litPixels(HDC source) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC copy = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(copy, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(copy, bitmap);
-    BitBlt(copy, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    const pelmora::testing::TopDownBitmap copy(kWidth, kHeight);
+    BitBlt(copy.dc(), 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
     GdiFlush();
     int lit = 0;
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < kWidth * kHeight; ++i) {
-        lit += (pixels[i] & 0xFFFFFFU) != 0 ? 1 : 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            lit += copy.at(x, y) != 0 ? 1 : 0;
+        }
     }
-    SelectObject(copy, previous);
-    DeleteObject(bitmap);
-    DeleteDC(copy);
     return lit;
 }
 
 int inBitmap(const Drawing& drawing, float size, D2D1_TEXT_ANTIALIAS_MODE mode) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
-    const int lit = drawText(drawing, dc, size, mode) ? litPixels(dc) : -1;
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return lit;
+    const pelmora::testing::TopDownBitmap bitmap(kWidth, kHeight);
+    return drawText(drawing, bitmap.dc(), size, mode) ? litPixels(bitmap.dc()) : -1;
 }
 
 int inWindow(const Drawing& drawing, HWND window, float size, D2D1_TEXT_ANTIALIAS_MODE mode) {
