@@ -117,33 +117,18 @@ HWND makePane() {
     return pane;
 }
 
-struct ChildSearch {
+struct PreviewSearch {
     DWORD processId;
+    HWND owner;  // the owner the window must have, or null for any child
     HWND found;
 };
 
-BOOL CALLBACK matchChild(HWND child, LPARAM search) {
-    auto* wanted = reinterpret_cast<ChildSearch*>(search);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(child, &owner);
-    if (owner == wanted->processId) {
-        wanted->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-struct OverSearch {
-    DWORD processId;
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK matchOwned(HWND window, LPARAM search) {
-    auto* wanted = reinterpret_cast<OverSearch*>(search);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == wanted->processId && GetWindow(window, GW_OWNER) == wanted->owner && IsWindowVisible(window)) {
+BOOL CALLBACK matchPreview(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<PreviewSearch*>(search);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == wanted->processId &&
+        (wanted->owner == nullptr || (GetWindow(window, GW_OWNER) == wanted->owner && IsWindowVisible(window)))) {
         wanted->found = window;
         return FALSE;
     }
@@ -154,13 +139,13 @@ BOOL CALLBACK matchOwned(HWND window, LPARAM search) {
 // any: a child of the pane, or under Wine a window owned by the pane's
 // top-level window and kept over it.
 HWND childOf(HWND pane, DWORD processId) {
-    ChildSearch search{processId, nullptr};
-    EnumChildWindows(pane, matchChild, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
-        return search.found;
+    PreviewSearch child{processId, nullptr, nullptr};
+    EnumChildWindows(pane, matchPreview, reinterpret_cast<LPARAM>(&child));
+    if (child.found != nullptr) {
+        return child.found;
     }
-    OverSearch over{processId, GetAncestor(pane, GA_ROOT), nullptr};
-    EnumWindows(matchOwned, reinterpret_cast<LPARAM>(&over));
+    PreviewSearch over{processId, GetAncestor(pane, GA_ROOT), nullptr};
+    EnumWindows(matchPreview, reinterpret_cast<LPARAM>(&over));
     return over.found;
 }
 
