@@ -45,8 +45,16 @@ using CreateFactoryFunction = HRESULT(WINAPI*)(D2D1_FACTORY_TYPE, REFIID, const 
 using CreateWriteFactoryFunction = HRESULT(WINAPI*)(DWRITE_FACTORY_TYPE, REFIID, IUnknown**);
 
 // A system DLL from System32 only, never from beside the saver or the
-// current folder.
-HMODULE loadSystemLibrary(const wchar_t* name) { return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+// current folder; by its full path, as Windows 7 without its loader update
+// knows no flag for that.
+HMODULE loadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    return LoadLibraryW((std::wstring(folder) + L"\\" + name).c_str());
+}
 
 template <typename Function>
 Function entryPoint(HMODULE module, const char* name) {
