@@ -18,7 +18,7 @@ test_packages=(
   sway grim wtype foot weston
   lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis zip python3
+  g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis librsvg2-bin zip python3
 )
 
 packages=("${build_packages[@]}")

@@ -26,21 +26,42 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora"
 
 Name "Pelmora ${VERSION}"
+; The footer names the product, not the tool that made the installer.
+BrandingText "Pelmora ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Pelmora"
 RequestExecutionLevel admin
 ShowInstDetails show
+
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
+
+!define MUI_WELCOMEPAGE_TEXT "Setup will install Pelmora, a screen saver of charged spheres that drift through each other's electric fields.$\r$\n$\r$\nAfterwards, pick Pelmora in the Screen Saver Settings, or tick the box on the last page to make it the current screen saver at once.$\r$\n$\r$\n$_CLICK"
+
+; Modern UI gives every page a blank sub-caption, which the title bar would
+; show as a trailing space; each page puts the plain title back.
+!macro PELMORA_PAGE PAGE
+  !define MUI_PAGE_CUSTOMFUNCTION_SHOW PlainTitle
+  !insertmacro ${PAGE}
+!macroend
+!macro PELMORA_UNPAGE PAGE
+  !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.PlainTitle
+  !insertmacro ${PAGE}
+!macroend
 
 ; The last page's check box; unticked (or /S) leaves the current saver alone.
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Make Pelmora the current screen saver"
 !define MUI_FINISHPAGE_RUN_FUNCTION MakeCurrent
 !define MUI_FINISHPAGE_RUN_NOTCHECKED
-!insertmacro MUI_PAGE_DIRECTORY
-!insertmacro MUI_PAGE_INSTFILES
-!insertmacro MUI_PAGE_FINISH
-!insertmacro MUI_UNPAGE_CONFIRM
-!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro PELMORA_PAGE MUI_PAGE_WELCOME
+!insertmacro PELMORA_PAGE MUI_PAGE_DIRECTORY
+!insertmacro PELMORA_PAGE MUI_PAGE_INSTFILES
+!insertmacro PELMORA_PAGE MUI_PAGE_FINISH
+!insertmacro PELMORA_UNPAGE MUI_UNPAGE_CONFIRM
+!insertmacro PELMORA_UNPAGE MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
 VIProductVersion "${VERSION}.0"
@@ -49,6 +70,14 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Pelmora screen saver se
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "The Pelmora developers"
+
+Function PlainTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^SetupCaption)"
+FunctionEnd
+
+Function un.PlainTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^UninstallCaption)"
+FunctionEnd
 
 ; A silent install (/S) shows no finish page; /CURRENT makes Pelmora the
 ; current screen saver there too.
@@ -75,6 +104,11 @@ Section "Pelmora"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The size Apps shows, in KiB: the saver and the uninstaller.
+  ${GetSize} "$SYSDIR" "/M=pelmora.scr /S=0K /G=0" $0 $1 $2
+  ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
+  IntOp $0 $0 + $1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
 ; The current user's saver is the path in SCRNSAVE.EXE; Windows picks it up

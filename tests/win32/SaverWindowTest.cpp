@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "FrameLoop.h"
 #include "MemoryStores.h"
 
 namespace pelmora {
@@ -52,6 +58,23 @@ TEST_F(SaverWindowTest, FullScreenEndsOnKeysClicksAndRealPointerMovesOnly) {
     }
 }
 
+// The view is made once the window has its real size, so the spheres start
+// spread over all of it, not in a corner of a default size; 40 spheres all
+// landing inside 800 x 600 of 1000 x 700 by chance is a one in three
+// million event.
+TEST_F(SaverWindowTest, TheFirstViewIsMadeAtTheWindowsRealSize) {
+    auto large = setup(SaverWindow::Kind::FullScreen);
+    large.placement = RECT{0, 0, 1000, 700};
+    SaverWindow saver(GetModuleHandleW(nullptr), large);
+    ASSERT_NE(saver.view(), nullptr);
+    EXPECT_EQ(saver.view()->bounds().width, 1000.0);
+    EXPECT_EQ(saver.view()->bounds().height, 700.0);
+    const auto& spheres = saver.view()->thingArray();
+    ASSERT_EQ(spheres.size(), 40U);
+    EXPECT_TRUE(std::any_of(spheres.begin(), spheres.end(),
+                            [](const Vekthing& sphere) { return sphere.x() > 800.0F || sphere.y() > 600.0F; }));
+}
+
 TEST_F(SaverWindowTest, APreviewFillsItsPaneIgnoresInputAndEndsWithThePane) {
     HWND pane = CreateWindowExW(0, L"STATIC", L"pane", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
@@ -76,6 +99,30 @@ TEST_F(SaverWindowTest, APreviewFillsItsPaneIgnoresInputAndEndsWithThePane) {
     EXPECT_EQ(ends, 1);
     // Drawing into a window that is gone does nothing.
     preview.drawFrame();
+}
+
+// A failure inside the window procedure must not unwind through Windows'
+// frames (SendMessage's here, DispatchMessage's in the loop), where on
+// Windows it ends in std::terminate; the loop ends by it instead, and the
+// window is still there to be taken down in order.
+TEST_F(SaverWindowTest, AFailureInAWindowsMessageEndsTheLoopByItsException) {
+    auto failing = setup(SaverWindow::Kind::FullScreen);
+    failing.onEnd = [] { throw std::runtime_error("no memory for the end"); };
+    std::vector<std::unique_ptr<SaverWindow>> windows;
+    windows.push_back(std::make_unique<SaverWindow>(GetModuleHandleW(nullptr), failing));
+    ASSERT_NE(windows.front()->window(), nullptr);
+    EXPECT_NO_THROW(SendMessageW(windows.front()->window(), WM_KEYDOWN, 'A', 0));
+    try {
+        FrameLoop::run(windows, 1.0 / 60.0, nullptr);
+        ADD_FAILURE() << "the loop went on after the failure";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), "no memory for the end");
+    }
+    EXPECT_TRUE(IsWindow(windows.front()->window()));
+    // Told once: the failure is not thrown again by the next loop.
+    PostMessageW(windows.front()->window(), WM_CLOSE, 0, 0);
+    PostQuitMessage(7);
+    EXPECT_EQ(FrameLoop::run(windows, 1.0 / 60.0, nullptr), 7);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Sorts the pixels of a binary PPM screenshot (P6) into the saver's kinds and
 prints their shares: background (the dark blue pulse), spheres (the bright
-charge colours) and other (white lines, grey label edges, anything else).
+charge colours), white (the cores of field lines and white labels) and other
+(the grey edges of text and lines, anything else).
 
-    screen_shares.py shot.ppm   ->   background=0.981 spheres=0.016 other=0.003
+    screen_shares.py shot.ppm   ->   background=0.981 spheres=0.016 white=0.001 other=0.002
 """
 import sys
 
@@ -38,12 +39,15 @@ def kind(red, green, blue):
     # Sphere colours are saturated: one of red and green bright, blue low.
     if max(red, green) >= 120 and blue <= 80:
         return "spheres"
+    # No sphere has any blue, so nothing near white is a sphere.
+    if min(red, green, blue) >= 200:
+        return "white"
     return "other"
 
 
 def main():
     width, height, pixels = read_ppm(sys.argv[1])
-    counts = {"background": 0, "spheres": 0, "other": 0}
+    counts = {"background": 0, "spheres": 0, "white": 0, "other": 0}
     cache = {}
     for offset in range(0, width * height * 3, 3):
         colour = pixels[offset:offset + 3]
@@ -52,7 +56,7 @@ def main():
             name = cache[colour] = kind(colour[0], colour[1], colour[2])
         counts[name] += 1
     total = width * height
-    print(" ".join(f"{name}={counts[name] / total:.4f}" for name in ("background", "spheres", "other")))
+    print(" ".join(f"{name}={counts[name] / total:.4f}" for name in ("background", "spheres", "white", "other")))
 
 
 if __name__ == "__main__":

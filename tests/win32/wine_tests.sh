@@ -54,9 +54,8 @@ wait_until() {
 make_prefix() {
   export WINEPREFIX=$1
   timeout 600 "$wine" wineboot -i >/dev/null 2>&1
-  # Wine sees only fontconfig's fonts; Helvetica, as the view asks for it,
-  # is Liberation Sans here as it is Arial on Windows.
-  "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Helvetica /d 'Liberation Sans' /f >/dev/null 2>&1
+  # Fonts as a user's prefix has them: Helvetica, as the view asks for it,
+  # is substituted by an Arial that Wine does not have.
   # A virtual desktop: without a window manager, destroying a top-level
   # window otherwise takes seconds.
   "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
@@ -78,22 +77,28 @@ echo "== the saver driven as Windows drives it: preview panes and the options di
 # The dialog test leaves its settings under this module for the /s test below.
 configured=wine-test-configured
 if ! PELMORA_SCR=$("$wine" winepath -w "$scr" 2>/dev/null) PELMORA_MODULE=$configured \
+  PELMORA_SETUP=$("$wine" winepath -w "$build/pelmora-setup.exe" 2>/dev/null) \
   timeout 600 "$wine" "$tests/saver_program_tests.exe"; then
   fail "saver_program_tests"
 fi
 
-# shares <name>: screenshot of the whole X screen, kept as <name>.png to
-# look at, and its background and sphere shares in $background, $spheres.
+# shares <name> [geometry]: screenshot of the whole X screen (or of the
+# part in ImageMagick's geometry), kept as <name>.png to look at, and its
+# background, sphere and white shares in $background, $spheres, $white.
 shares() {
   local ppm=$work/screen.ppm
   import -display "$DISPLAY" -window root -depth 8 "ppm:$ppm" 2>/dev/null || return 1
-  read -r background spheres _ < <("$here/screen_shares.py" "$ppm" | sed 's/[a-z]*=//g')
+  if [[ -n ${2:-} ]]; then
+    convert "$ppm" -crop "$2" +repage "ppm:$ppm" || return 1
+  fi
+  read -r background spheres white _ < <("$here/screen_shares.py" "$ppm" | sed 's/[a-z]*=//g')
   convert "$ppm" "$screens/$1.png" 2>/dev/null || true
 }
 
 # Predicates on a new screenshot's shares.
 mostly_background() { shares "$1" && awk -v b="$background" 'BEGIN { exit !(b >= 0.90) }'; }
 shows_spheres() { mostly_background "$1" && awk -v s="$spheres" 'BEGIN { exit !(s >= 0.004) }'; }
+shows_white() { mostly_background "$1" && awk -v w="$white" 'BEGIN { exit !(w >= 0.0005) }'; }
 only_background() { shares "$1" && awk -v b="$background" -v s="$spheres" 'BEGIN { exit !(b >= 0.995 && s == 0) }'; }
 
 saver_pid=
@@ -123,6 +128,21 @@ end_saver() {
   ((code == 0)) || fail "/s ended on $how with exit code $code"
 }
 
+echo "== /p draws into a plain program's window"
+# The host's white window has its client area from about (104, 127) to
+# (420, 336) on the screen; the middle of it must be the saver's.
+PELMORA_SCR=$("$wine" winepath -w "$scr" 2>/dev/null) "$wine" "$tests/saver_program_tests.exe" --plain-host 30 >/dev/null 2>&1 &
+host_pid=$!
+started+=("$host_pid")
+preview_shown() { shares plain-host 240x150+140+160 && awk -v b="$background" -v s="$spheres" 'BEGIN { exit !(b >= 0.5 && s >= 0.01) }'; }
+if wait_until 60 preview_shown; then
+  echo "background $background, spheres $spheres in the plain window"
+else
+  fail "/p in a plain window left it blank (background $background)"
+fi
+kill "$host_pid" 2>/dev/null
+wait "$host_pid" 2>/dev/null
+
 echo "== /s draws the background and spheres and ends on a key"
 xdotool mousemove 512 384
 start_saver "$work/s1.err" --module-name wine-test-defaults
@@ -130,6 +150,16 @@ if wait_until 60 shows_spheres full-screen; then
   echo "background $background, spheres $spheres"
 else
   fail "/s showed no spheres on its background (background $background, spheres $spheres)"
+fi
+end_saver "a key" xdotool key space
+
+echo "== /s writes the charge labels"
+# Outlined discs and no field lines: the only white is the labels' text.
+start_saver "$work/s5.err" --module-name wine-test-defaults -numberOfThings 100 -labelsEnabled YES -fillSpheres NO -showLocalFields NO
+if wait_until 60 shows_white labels; then
+  echo "background $background, spheres $spheres, white $white"
+else
+  fail "/s showed no charge labels (background $background, spheres $spheres, white $white)"
 fi
 end_saver "a key" xdotool key space
 
@@ -157,6 +187,28 @@ if ! grep -qxF "$expected" "$work/s4.err"; then
   fail "no message for the bad value; standard error was: $(cat "$work/s4.err")"
 fi
 
+echo "== without Direct2D, /s says why in one line and a box, and ends"
+WINEDLLOVERRIDES="mscoree,mshtml,d2d1=" start_saver "$work/s6.err" --module-name wine-test-defaults
+sleep 5
+if saver_ended; then
+  fail "/s without Direct2D ended without showing why"
+else
+  shares no-direct2d || true
+  xdotool key Return
+  if ! wait_until 20 saver_ended; then
+    fail "/s without Direct2D did not end on OK in its message box"
+    kill "$saver_pid" 2>/dev/null
+  else
+    code=0
+    wait "$saver_pid" || code=$?
+    ((code == 1)) || fail "/s without Direct2D ended with exit code $code, not 1"
+  fi
+fi
+expected='pelmora: cannot draw the saver: Direct2D (d2d1.dll) is not available on this system: error 126'
+if ! grep -qxF "$expected" "$work/s6.err" || (($(grep -c . "$work/s6.err") != 1)); then
+  fail "no single line about the missing Direct2D; standard error was: $(cat "$work/s6.err")"
+fi
+
 WINEPREFIX=$work/prefix "$wineserver" -k 2>/dev/null || true
 
 echo "== the installer installs and uninstalls in a fresh prefix"
@@ -169,6 +221,14 @@ wait_until 60 has_saver || fail "the installer put no pelmora.scr into System32"
 cmp -s "$installed" "$build/dist/pelmora.scr" || fail "the installed pelmora.scr is not the one built"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora'
 "$wine" reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 || fail "the installer registered no uninstaller"
+# Apps shows the size in KiB of what was installed: the saver and the uninstaller.
+estimated=$("$wine" reg query "$uninstall_key" /v EstimatedSize 2>/dev/null | tr -d '\r' | awk '/EstimatedSize/ { print $3 }')
+[[ $estimated == 0x* ]] && estimated=$((estimated))
+uninstaller_bytes=$(find "$drive" -ipath '*/pelmora/uninstall.exe' -printf '%s' -quit)
+installed_kib=$((($(stat -c %s "$installed") + ${uninstaller_bytes:-0}) / 1024))
+if [[ -z $estimated ]] || ((estimated < installed_kib - 2 || estimated > installed_kib + 2)); then
+  fail "EstimatedSize is '${estimated}' KiB; what was installed is $installed_kib KiB"
+fi
 "$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE 2>/dev/null | grep -qi 'pelmora.scr' ||
   fail "/CURRENT did not make Pelmora the current screen saver"
 uninstaller=$(find "$drive" -ipath '*/pelmora/uninstall.exe' -print -quit)

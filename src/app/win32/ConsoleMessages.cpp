@@ -16,4 +16,9 @@ void writeMessage(const std::string& message) {
     OutputDebugStringW(widen(line).c_str());
 }
 
+void tellUser(const std::string& message) {
+    writeMessage(message);
+    MessageBoxW(nullptr, widen("Pelmora " + message).c_str(), L"Pelmora", MB_OK | MB_ICONERROR);
+}
+
 }  // namespace pelmora

@@ -9,4 +9,8 @@ namespace pelmora {
 // the debugger's output, where DebugView or Wine's log show it.
 void writeMessage(const std::string& message);
 
+// Writes the message as above and shows it in a message box, for what the
+// user at the screen must learn (the saver cannot run, and why).
+void tellUser(const std::string& message);
+
 }  // namespace pelmora

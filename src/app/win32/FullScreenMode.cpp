@@ -1,6 +1,7 @@
 #include "FullScreenMode.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ConsoleMessages.h"
@@ -15,6 +16,15 @@ BOOL CALLBACK collectMonitor(HMONITOR, HDC, LPRECT area, LPARAM list) {
     reinterpret_cast<std::vector<RECT>*>(list)->push_back(*area);
     return TRUE;
 }
+
+// Shown again however the saver ends, a failure included.
+class HiddenCursor {
+public:
+    HiddenCursor() { ShowCursor(FALSE); }
+    ~HiddenCursor() { ShowCursor(TRUE); }
+    HiddenCursor(const HiddenCursor&) = delete;
+    HiddenCursor& operator=(const HiddenCursor&) = delete;
+};
 
 std::vector<RECT> monitorAreas() {
     std::vector<RECT> areas;
@@ -44,10 +54,14 @@ int runFullScreen(HINSTANCE module, const SaverOptions& options) {
         }
         windows.push_back(std::move(window));
     }
-    ShowCursor(FALSE);
-    const int code = FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), nullptr);
-    ShowCursor(TRUE);
-    return code;
+    if (const std::string failure = windows.front()->drawingFailure(); !failure.empty()) {
+        // The full-screen windows would hide the message.
+        windows.clear();
+        tellUser("cannot draw the saver: " + failure);
+        return 1;
+    }
+    const HiddenCursor hidden;
+    return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), nullptr);
 }
 
 }  // namespace pelmora

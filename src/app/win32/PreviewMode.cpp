@@ -1,6 +1,7 @@
 #include "PreviewMode.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ConsoleMessages.h"
@@ -28,6 +29,11 @@ int runPreview(HINSTANCE module, const SaverOptions& options) {
     windows.push_back(std::make_unique<SaverWindow>(module, setup));
     if (windows.front()->window() == nullptr) {
         writeMessage("cannot open a window in the preview pane: error " + std::to_string(GetLastError()));
+        return 1;
+    }
+    // A preview pane is no place for a message box; the pane stays as it is.
+    if (const std::string failure = windows.front()->drawingFailure(); !failure.empty()) {
+        writeMessage("cannot draw the preview: " + failure);
         return 1;
     }
     const PaneWatch watch(pane, std::chrono::milliseconds(50), std::chrono::milliseconds(250));

@@ -154,18 +154,26 @@ private:
 
 SaverArguments::Result SaverArguments::parse(const std::vector<std::string>& args) { return Parser(args).run(); }
 
+// A message box wraps long lines where it likes, and a line break of ours
+// after its own leaves a word or two alone mid-phrase: the list lines are
+// short enough for any box, and each paragraph is one line for the box to
+// wrap at its words.
 std::string SaverArguments::helpText() {
     return "Pelmora: charged spheres and their fields, as a Windows screen saver.\n"
            "\n"
-           "pelmora.scr /s            run full screen on every monitor\n"
-           "pelmora.scr /p HWND       draw into the preview pane HWND\n"
-           "pelmora.scr /c[:HWND]     show the options (also with no argument)\n"
-           "pelmora.scr /?            show this help\n"
+           "/s   full screen on every monitor\n"
+           "/p HWND   inside the preview window HWND\n"
+           "/c or /c:HWND   the options\n"
+           "/?   this help\n"
            "\n"
-           "Options may start with / or - and are read in any case.\n"
-           "-numberOfThings 80 and the other settings' names override the saved\n"
-           "settings for this run; --module-name NAME keeps the settings under\n"
-           "HKEY_CURRENT_USER\\Software\\Pelmora\\NAME (default: pelmora).\n";
+           "With no argument at all, Pelmora shows its options. Options may start with / or - and are read in "
+           "any case.\n"
+           "\n"
+           "-numberOfThings 80 and the other settings' names, each with a value, override the saved settings "
+           "for this run.\n"
+           "\n"
+           "--module-name NAME keeps the settings under HKEY_CURRENT_USER\\Software\\Pelmora\\NAME (default: "
+           "pelmora).\n";
 }
 
 }  // namespace pelmora

@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,32 @@ void showText(const std::string& text, UINT icon) {
     MessageBoxW(nullptr, pelmora::widen(text).c_str(), L"Pelmora", MB_OK | icon);
 }
 
+int runMode(HINSTANCE module, const pelmora::SaverOptions& options) {
+    switch (options.mode) {
+    case pelmora::SaverMode::FullScreen:
+        return pelmora::runFullScreen(module, options);
+    case pelmora::SaverMode::Preview:
+        return pelmora::runPreview(module, options);
+    case pelmora::SaverMode::Configure:
+        return pelmora::runConfigure(module, options);
+    case pelmora::SaverMode::Help:
+        showText(pelmora::SaverArguments::helpText(), MB_ICONINFORMATION);
+        return 0;
+    }
+    return 0;
+}
+
+// A preview pane's saver only writes; the others have the user looking.
+int stopped(const std::string& why, pelmora::SaverMode mode) {
+    const std::string message = "stopped: " + why;
+    if (mode == pelmora::SaverMode::Preview) {
+        pelmora::writeMessage(message);
+    } else {
+        pelmora::tellUser(message);
+    }
+    return 1;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
@@ -39,16 +66,14 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int) {
         showText(parsed.error + "\n\n" + pelmora::SaverArguments::helpText(), MB_ICONERROR);
         return 2;
     }
-    switch (parsed.options.mode) {
-    case pelmora::SaverMode::FullScreen:
-        return pelmora::runFullScreen(module, parsed.options);
-    case pelmora::SaverMode::Preview:
-        return pelmora::runPreview(module, parsed.options);
-    case pelmora::SaverMode::Configure:
-        return pelmora::runConfigure(module, parsed.options);
-    case pelmora::SaverMode::Help:
-        showText(pelmora::SaverArguments::helpText(), MB_ICONINFORMATION);
-        return 0;
+    // The border for what goes wrong while a mode runs (a failed worker,
+    // memory running out): one line to say so, and an orderly end, the
+    // mode's windows gone with its stack.
+    try {
+        return runMode(module, parsed.options);
+    } catch (const std::exception& failure) {
+        return stopped(failure.what(), parsed.options.mode);
+    } catch (...) {
+        return stopped("an unknown failure", parsed.options.mode);
     }
-    return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "LineClip.h"
@@ -38,15 +39,65 @@ float coordinate(double value) { return static_cast<float>(std::clamp(value, -kL
 
 }  // namespace
 
-Direct2DCanvas::Direct2DCanvas() {
-    D2D1_FACTORY_OPTIONS options{};
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), &options,
-                                 reinterpret_cast<void**>(&factory_)))) {
-        factory_ = nullptr;
+namespace {
+
+using CreateFactoryFunction = HRESULT(WINAPI*)(D2D1_FACTORY_TYPE, REFIID, const D2D1_FACTORY_OPTIONS*, void**);
+using CreateWriteFactoryFunction = HRESULT(WINAPI*)(DWRITE_FACTORY_TYPE, REFIID, IUnknown**);
+
+// A system DLL from System32 only, never from beside the saver or the
+// current folder; by its full path, as Windows 7 without its loader update
+// knows no flag for that.
+HMODULE loadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
     }
-    if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                   reinterpret_cast<IUnknown**>(&writeFactory_)))) {
+    return LoadLibraryW((std::wstring(folder) + L"\\" + name).c_str());
+}
+
+template <typename Function>
+Function entryPoint(HMODULE module, const char* name) {
+    return module != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                             : nullptr;
+}
+
+std::string hexCode(unsigned long code) {
+    char text[16] = {};
+    std::snprintf(text, sizeof(text), "0x%08lX", code);
+    return text;
+}
+
+}  // namespace
+
+Direct2DCanvas::Direct2DCanvas() { loadLibraries(); }
+
+void Direct2DCanvas::loadLibraries() {
+    direct2D_ = loadSystemLibrary(L"d2d1.dll");
+    const auto createFactory = entryPoint<CreateFactoryFunction>(direct2D_, "D2D1CreateFactory");
+    if (createFactory == nullptr) {
+        failure_ = "Direct2D (d2d1.dll) is not available on this system: error " + std::to_string(GetLastError());
+        return;
+    }
+    D2D1_FACTORY_OPTIONS options{};
+    const HRESULT made = createFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), &options,
+                                       reinterpret_cast<void**>(&factory_));
+    if (FAILED(made)) {
+        factory_ = nullptr;
+        failure_ = "Direct2D could not start: error " + hexCode(static_cast<unsigned long>(made));
+        return;
+    }
+    directWrite_ = loadSystemLibrary(L"dwrite.dll");
+    const auto createWriteFactory = entryPoint<CreateWriteFactoryFunction>(directWrite_, "DWriteCreateFactory");
+    if (createWriteFactory == nullptr) {
+        failure_ = "DirectWrite (dwrite.dll) is not available on this system: error " + std::to_string(GetLastError());
+        return;
+    }
+    const HRESULT madeWrite = createWriteFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                                 reinterpret_cast<IUnknown**>(&writeFactory_));
+    if (FAILED(madeWrite)) {
         writeFactory_ = nullptr;
+        failure_ = "DirectWrite could not start: error " + hexCode(static_cast<unsigned long>(madeWrite));
     }
 }
 
@@ -55,6 +106,12 @@ Direct2DCanvas::~Direct2DCanvas() {
     releaseTarget();
     release(writeFactory_);
     release(factory_);
+    if (directWrite_ != nullptr) {
+        FreeLibrary(directWrite_);
+    }
+    if (direct2D_ != nullptr) {
+        FreeLibrary(direct2D_);
+    }
 }
 
 double Direct2DCanvas::toUnits(LONG pixels, float dpi) {
@@ -201,19 +258,61 @@ void Direct2DCanvas::strokeOval(const Rect& rect) {
     }
 }
 
+namespace {
+
+bool hasFamily(IDWriteFontCollection& fonts, const std::wstring& family) {
+    UINT32 index = 0;
+    BOOL exists = FALSE;
+    return !family.empty() && SUCCEEDED(fonts.FindFamilyName(family.c_str(), &index, &exists)) && exists;
+}
+
+// A family the collection holds for labels that asked for one it lacks:
+// Arial as on Windows, the sans faces a Wine or a bare Windows may have
+// instead, and else whatever family comes first, since any text beats none.
+std::wstring installedSans(IDWriteFontCollection& fonts) {
+    for (const wchar_t* family : {L"Arial", L"Liberation Sans", L"DejaVu Sans", L"Nimbus Sans", L"Segoe UI",
+                                  L"Tahoma", L"Verdana"}) {
+        if (hasFamily(fonts, family)) {
+            return family;
+        }
+    }
+    IDWriteFontFamily* first = nullptr;
+    IDWriteLocalizedStrings* names = nullptr;
+    std::wstring name = L"Arial";
+    if (fonts.GetFontFamilyCount() > 0 && SUCCEEDED(fonts.GetFontFamily(0, &first)) &&
+        SUCCEEDED(first->GetFamilyNames(&names)) && names->GetCount() > 0) {
+        UINT32 length = 0;
+        if (SUCCEEDED(names->GetStringLength(0, &length))) {
+            std::wstring text(length + 1, L'\0');
+            if (SUCCEEDED(names->GetString(0, text.data(), length + 1))) {
+                text.resize(length);
+                name = text;
+            }
+        }
+    }
+    if (names != nullptr) {
+        names->Release();
+    }
+    if (first != nullptr) {
+        first->Release();
+    }
+    return name;
+}
+
+}  // namespace
+
 // "Helvetica" is the name the view asks for; Windows itself knows it only
 // through its font substitutes (to Arial), which DirectWrite does not read.
+// DirectWrite draws nothing at all for a family it lacks, and Wine has no
+// Arial unless one is installed: its substitute points at a missing font. So
+// the chain ends in a family that is there, a sans one where possible.
 std::wstring Direct2DCanvas::resolveFamily(const std::string& name) const {
     const std::wstring wanted = widen(name);
     IDWriteFontCollection* fonts = nullptr;
     if (writeFactory_ == nullptr || FAILED(writeFactory_->GetSystemFontCollection(&fonts, FALSE))) {
         return wanted;
     }
-    const auto installed = [fonts](const std::wstring& family) {
-        UINT32 index = 0;
-        BOOL exists = FALSE;
-        return !family.empty() && SUCCEEDED(fonts->FindFamilyName(family.c_str(), &index, &exists)) && exists;
-    };
+    const auto installed = [fonts](const std::wstring& family) { return hasFamily(*fonts, family); };
     std::wstring chosen = wanted;
     if (!installed(wanted)) {
         wchar_t substitute[LF_FACESIZE * 2] = {};
@@ -222,8 +321,8 @@ std::wstring Direct2DCanvas::resolveFamily(const std::string& name) const {
                          wanted.c_str(), RRF_RT_REG_SZ, nullptr, substitute, &size) == ERROR_SUCCESS &&
             installed(substitute)) {
             chosen = substitute;
-        } else if (installed(L"Arial")) {
-            chosen = L"Arial";
+        } else {
+            chosen = installedSans(*fonts);
         }
     }
     fonts->Release();

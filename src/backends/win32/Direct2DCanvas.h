@@ -18,7 +18,9 @@ namespace pelmora {
 // render target, which draws into top-level and child windows alike (an HWND
 // target into a child window stays black under Wine). Coordinates are the
 // view's: device-independent units with the origin at the lower left and y
-// growing upwards; the target's DPI scales them to pixels.
+// growing upwards; the target's DPI scales them to pixels. Both libraries are
+// loaded, not linked, so that a system without them still runs the saver far
+// enough for it to say why it cannot draw.
 class Direct2DCanvas : public Canvas {
 public:
     Direct2DCanvas();
@@ -26,8 +28,10 @@ public:
     Direct2DCanvas(const Direct2DCanvas&) = delete;
     Direct2DCanvas& operator=(const Direct2DCanvas&) = delete;
 
-    // False when Direct2D or DirectWrite is not available at all.
+    // False when Direct2D or DirectWrite is not available at all; failure()
+    // then says which and why, in a line for the user.
     bool usable() const { return factory_ != nullptr && writeFactory_ != nullptr; }
+    const std::string& failure() const { return failure_; }
 
     // Starts a frame on `dc`, whose `pixels` rectangle becomes the view at
     // `dpi` (96 = one unit per pixel). Drawing outside a frame does nothing.
@@ -54,6 +58,11 @@ private:
     std::wstring resolveFamily(const std::string& name) const;
     void applyColor(const Color& color);
 
+    void loadLibraries();
+
+    HMODULE direct2D_ = nullptr;
+    HMODULE directWrite_ = nullptr;
+    std::string failure_;
     ID2D1Factory* factory_ = nullptr;
     IDWriteFactory* writeFactory_ = nullptr;
     ID2D1DCRenderTarget* target_ = nullptr;

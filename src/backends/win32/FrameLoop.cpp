@@ -31,13 +31,23 @@ bool pumpMessages(int& exitCode) {
 
 }  // namespace
 
+namespace {
+
+// Waits are in whole milliseconds; the default 15.6 ms tick would turn 60
+// frames a second into 32. The finer tick is given back however the loop ends.
+class FineTimerTick {
+public:
+    FineTimerTick() { timeBeginPeriod(1); }
+    ~FineTimerTick() { timeEndPeriod(1); }
+    FineTimerTick(const FineTimerTick&) = delete;
+    FineTimerTick& operator=(const FineTimerTick&) = delete;
+};
+
+}  // namespace
+
 int FrameLoop::run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
-    // Waits are in whole milliseconds; the default 15.6 ms tick would turn
-    // 60 frames a second into 32.
-    timeBeginPeriod(1);
-    const int exitCode = loop(windows, intervalSeconds, stop);
-    timeEndPeriod(1);
-    return exitCode;
+    const FineTimerTick tick;
+    return loop(windows, intervalSeconds, stop);
 }
 
 int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
@@ -45,7 +55,11 @@ int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, do
     const DWORD handleCount = stop != nullptr ? 1 : 0;
     int exitCode = 0;
     for (;;) {
-        if (!pumpMessages(exitCode)) {
+        const bool quit = !pumpMessages(exitCode);
+        for (const auto& window : windows) {
+            window->rethrowFailure();
+        }
+        if (quit) {
             return exitCode;
         }
         // No new frame once told to stop: drawing into a window that is

@@ -14,7 +14,8 @@ namespace pelmora {
 class FrameLoop {
 public:
     // Runs until WM_QUIT (its exit code is returned) or until `stop`, when
-    // not null, is signalled (0 is returned).
+    // not null, is signalled (0 is returned). A failure in a frame or in a
+    // window's message handling ends the loop by its exception.
     static int run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop);
 
 private:

@@ -43,12 +43,39 @@ UINT windowDpi(HWND window) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96U;
 }
 
+// Under Wine, what a process draws into a child window of another
+// process's window never reaches the screen (plain GDI no more than
+// Direct2D), so a preview pane of another program would stay blank. There
+// the preview is a borderless window owned by the pane's top-level window,
+// kept over the pane's client area; Windows itself gets the child window.
+bool drawsOverForeignPane(HWND pane) {
+    DWORD paneProcess = 0;
+    GetWindowThreadProcessId(pane, &paneProcess);
+    const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return underWine && paneProcess != GetCurrentProcessId();
+}
+
+// The pane's client area in screen coordinates.
+RECT screenArea(HWND pane) {
+    RECT area{};
+    GetClientRect(pane, &area);
+    MapWindowPoints(pane, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    return area;
+}
+
 }  // namespace
 
 SaverWindow::SaverWindow(HINSTANCE module, Setup setup) : setup_(std::move(setup)) {
     registerWindowClass(module, &SaverWindow::procedure);
     GetCursorPos(&pointerStart_);
-    if (setup_.kind == Kind::Preview) {
+    if (setup_.kind == Kind::Preview && drawsOverForeignPane(setup_.parent)) {
+        overPane_ = true;
+        const RECT area = screenArea(setup_.parent);
+        window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kWindowClass, L"Pelmora", WS_POPUP,
+                                  area.left, area.top, area.right - area.left, area.bottom - area.top,
+                                  GetAncestor(setup_.parent, GA_ROOT), nullptr, module, this);
+        followPane();
+    } else if (setup_.kind == Kind::Preview) {
         RECT pane{};
         GetClientRect(setup_.parent, &pane);
         // No parent notification: it would wait on the pane owner's thread.
@@ -88,9 +115,26 @@ Rect SaverWindow::viewFrame() const {
                 Direct2DCanvas::toUnits(client.bottom - client.top, scale)};
 }
 
+void SaverWindow::followPane() {
+    if (!IsWindow(setup_.parent)) {
+        return;
+    }
+    const RECT area = screenArea(setup_.parent);
+    RECT now{};
+    GetWindowRect(window_, &now);
+    const bool shown = IsWindowVisible(setup_.parent) && !IsIconic(GetAncestor(setup_.parent, GA_ROOT));
+    if (!EqualRect(&area, &now) || shown != (IsWindowVisible(window_) != FALSE)) {
+        SetWindowPos(window_, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOOWNERZORDER | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+}
+
 void SaverWindow::drawFrame() {
     if (window_ == nullptr || !view_ || !IsWindow(window_)) {
         return;
+    }
+    if (overPane_) {
+        followPane();
     }
     RECT client{};
     GetClientRect(window_, &client);
@@ -152,7 +196,21 @@ LRESULT CALLBACK SaverWindow::procedure(HWND window, UINT message, WPARAM wParam
     if (self->window_ == nullptr) {
         self->window_ = window;
     }
-    return self->handle(message, wParam, lParam);
+    try {
+        return self->handle(message, wParam, lParam);
+    } catch (...) {
+        // The first failure is the one worth telling; the loop ends on it.
+        if (!self->failure_) {
+            self->failure_ = std::current_exception();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void SaverWindow::rethrowFailure() {
+    if (failure_) {
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+    }
 }
 
 LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,7 +16,8 @@ namespace pelmora {
 
 // One window that shows one view: either full screen on one monitor (cursor
 // hidden; a key, a click or a pointer move of more than a few pixels ends
-// the saver) or a child filling a preview pane. The view's size is the
+// the saver) or a child filling a preview pane (under Wine, for a pane of
+// another process, a window kept over it; see drawsOverForeignPane). The view's size is the
 // window's in device-independent units, so it looks the same at any DPI.
 class SaverWindow {
 public:
@@ -42,8 +44,18 @@ public:
     HWND window() const { return window_; }
     PelmoraView* view() const { return view_.get(); }
 
-    // Paints the next frame of the view into the window.
+    // Why nothing can be drawn (Direct2D or DirectWrite missing); empty when
+    // drawing works.
+    const std::string& drawingFailure() const { return canvas_.failure(); }
+
+    // Paints the next frame of the view into the window. What goes wrong
+    // in it is thrown to the caller.
     void drawFrame();
+
+    // An exception may not unwind through Windows' frames into the message
+    // loop: the window procedure keeps what it caught, and the loop throws
+    // it again here, on its own side of DispatchMessage.
+    void rethrowFailure();
 
     // How far the pointer may move before it ends a full-screen saver.
     static constexpr LONG kPointerSlack = 4;
@@ -53,6 +65,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool endsOnInput(UINT message, LPARAM lParam);
     void end();
+    void followPane();
     Rect viewFrame() const;
     float dpi() const;
 
@@ -63,6 +76,8 @@ private:
     std::unique_ptr<PelmoraView> view_;
     POINT pointerStart_{};
     bool ended_ = false;
+    bool overPane_ = false;
+    std::exception_ptr failure_;
 };
 
 }  // namespace pelmora
