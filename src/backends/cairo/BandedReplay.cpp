@@ -180,7 +180,6 @@ std::unique_ptr<BandedReplay::Band> BandedReplay::makeBand(cairo_t* cr, int top,
     band->userTop = (top / scaleY - matrix_.y0) / matrix_.yy;
     band->userBottom = (bottom / scaleY - matrix_.y0) / matrix_.yy;
     band->canvas.setDirectSprites(true);
-    band->canvas.setSegmentStroker(true);
     band->canvas.target(band->cr, height_);
     return band;
 }

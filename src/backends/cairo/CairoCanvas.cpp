@@ -10,7 +10,6 @@
 
 #include "BandedReplay.h"
 #include "LineClip.h"
-#include "SegmentStroker.h"
 #include "SpriteBlit.h"
 #include "SpriteCache.h"
 #include "Truncation.h"
@@ -176,7 +175,6 @@ struct CairoCanvas::Impl {
     Font font;
     bool spriteCaching = true;
     bool directSprites = false;
-    std::unique_ptr<SegmentStroker> segments;
     bool ownFontMap = false;
     std::unique_ptr<BandedReplay> banded;
     bool recording = false;
@@ -424,8 +422,6 @@ CairoCanvas::CairoCanvas(FontMap fontMap) : impl_(new Impl) { impl_->ownFontMap 
 
 void CairoCanvas::setDirectSprites(bool on) { impl_->directSprites = on; }
 
-void CairoCanvas::setSegmentStroker(bool on) { impl_->segments = on ? std::make_unique<SegmentStroker>() : nullptr; }
-
 void CairoCanvas::setBands(std::int32_t bands) {
     impl_->recording = false;
     impl_->banded = bands > 1 ? std::make_unique<BandedReplay>(bands) : nullptr;
@@ -527,9 +523,6 @@ void CairoCanvas::strokeLine(Point from, Point to) {
     }
     cairo_t* cr = impl_->cr;
     cairo_set_line_width(cr, impl_->lineWidth);
-    if (impl_->segments && impl_->segments->stroke(cr, segment->x0, segment->y0, segment->x1, segment->y1)) {
-        return;
-    }
     cairo_new_path(cr);
     cairo_move_to(cr, segment->x0, segment->y0);
     cairo_line_to(cr, segment->x1, segment->y1);

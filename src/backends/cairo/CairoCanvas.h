@@ -45,11 +45,6 @@ public:
     // default). Only for contexts without a clip, as a frame's bands are.
     void setDirectSprites(bool on);
 
-    // Lines stroked by SegmentStroker where it gives Cairo's pixels, for less
-    // (off by default). Only for contexts without a clip whose matrix is set
-    // with cairo_set_matrix(), as a frame's bands are.
-    void setSegmentStroker(bool on);
-
     // With more than one band, frames on an image surface are recorded and
     // drawn by finishFrame() in that many horizontal bands at once, each on
     // a thread of its own. The host then calls finishFrame() after the view's

@@ -11,9 +11,15 @@
 namespace pelmora {
 namespace {
 
-// d * (255 - source alpha) / 255 rounded, plus the source, per channel and
-// saturated: two channels at a time in the red-blue and alpha-green halves.
-// A clear source leaves d as it was and an opaque one replaces it.
+// Porter and Duff's OVER on premultiplied pixels (Porter & Duff,
+// "Compositing Digital Images", SIGGRAPH 1984): d * (255 - source alpha) /
+// 255 plus the source, per channel, saturated at 255. The division is the
+// exact rounded quotient of an 8-bit product by 255 without a divide: with
+// t = a * b + 128, (t + (t >> 8)) >> 8 equals round(a * b / 255) for all
+// 8-bit a and b (J. Blinn, "Three Wrongs Make a Right", IEEE Computer
+// Graphics and Applications, 1995). Two channels are worked at a time in
+// the red-blue and alpha-green halves of the pixel. A clear source leaves d
+// as it was and an opaque one replaces it.
 std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
     const std::uint32_t inverseAlpha = 255u - (source >> 24);
     auto half = [inverseAlpha](std::uint32_t d, std::uint32_t s) {
