@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "CairoCanvas.h"
+#include "BandedCanvas.h"
 #include "MemoryStores.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
@@ -44,11 +44,10 @@ Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1
                                                           static_cast<int>(kHeight * look.deviceScale));
     cairo_surface_set_device_scale(surface, look.deviceScale, look.deviceScale);
     cairo_t* cr = cairo_create(surface);
-    CairoCanvas canvas;
+    BandedCanvas canvas;
     canvas.setSpriteCaching(sprites);
     canvas.setDirectSprites(directSprites);
     canvas.setBands(bands);
-    canvas.target(cr, kHeight);
     NoSheetHost sheets;
     testing::MemoryStores stores;
     auto& saved = stores.module("look").saved;
@@ -60,10 +59,10 @@ Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1
     saved["chargeRange"] = std::int64_t{3};
     std::srand(12);
     PelmoraView view(Rect{0.0, 0.0, kWidth, kHeight}, false, ViewHost{stores, "look", canvas, sheets});
-    for (int frame = 0; frame < frames; ++frame) {
-        canvas.target(cr, kHeight);
+    for (int made = 0; made < frames; ++made) {
+        BandedCanvas::Frame frame(canvas, cr, kHeight);
         view.animateOneFrame();
-        canvas.finishFrame();
+        frame.finish();
     }
     cairo_surface_flush(surface);
     Frames out;
@@ -146,7 +145,7 @@ TEST(CairoSpritesGuard, AMisplacedPictureIsFarOffTheDirectOne) {
 // does when its output narrows; the second frame's pixels.
 Frames renderAcrossANarrowedSurface(std::int32_t bands) {
     constexpr int kHeight = 300;
-    CairoCanvas canvas;
+    BandedCanvas canvas;
     canvas.setBands(bands);
     NoSheetHost sheets;
     testing::MemoryStores stores;
@@ -157,10 +156,11 @@ Frames renderAcrossANarrowedSurface(std::int32_t bands) {
     for (const int width : {600, 420}) {
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, kHeight);
         cairo_t* cr = cairo_create(surface);
-        canvas.target(cr, kHeight);
-        view.animateOneFrame();
-        canvas.finishFrame();
-        canvas.target(nullptr, 0.0);
+        {
+            BandedCanvas::Frame frame(canvas, cr, kHeight);
+            view.animateOneFrame();
+            frame.finish();
+        }
         cairo_destroy(cr);
         cairo_surface_flush(surface);
         out.stride = cairo_image_surface_get_stride(surface);

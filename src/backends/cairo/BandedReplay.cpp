@@ -22,23 +22,13 @@ bool sameMatrix(const cairo_matrix_t& a, const cairo_matrix_t& b) {
 }  // namespace
 
 struct BandedReplay::Band {
-    cairo_surface_t* surface = nullptr;
-    cairo_t* cr = nullptr;
+    CairoSurfacePtr surface;
+    CairoContextPtr cr;
     CairoCanvas canvas{CairoCanvas::FontMap::Own};
     // The band's rows in Cairo's user space (top-down), widened below by
     // what an operation may reach beyond its own coordinates.
     double userTop = 0.0;
     double userBottom = 0.0;
-
-    ~Band() {
-        canvas.target(nullptr, 0.0);
-        if (cr != nullptr) {
-            cairo_destroy(cr);
-        }
-        if (surface != nullptr) {
-            cairo_surface_destroy(surface);
-        }
-    }
 
     // Whether the operation can touch the band's rows, judged generously;
     // anything not finite is left to the canvas.
@@ -77,14 +67,8 @@ struct BandedReplay::Band {
 
 BandedReplay::BandedReplay(std::int32_t bands) : bands_(std::max<std::int32_t>(bands, 1)), pool_(bands_) {}
 
-BandedReplay::~BandedReplay() {
-    // The bands draw into the target's pixels, so they go before it.
-    whole_.reset();
-    bandList_.clear();
-    if (target_ != nullptr) {
-        cairo_surface_destroy(target_);
-    }
-}
+// The bands, declared after the target whose pixels they draw on, go first.
+BandedReplay::~BandedReplay() = default;
 
 bool BandedReplay::suits(cairo_t* cr) {
     cairo_surface_t* surface = cairo_get_target(cr);
@@ -117,28 +101,23 @@ bool BandedReplay::suits(cairo_t* cr) {
     return x0 <= 0.0 && y0 <= 0.0 && x1 >= width && y1 >= height;
 }
 
-void BandedReplay::begin(cairo_t* cr, double height) {
+Canvas& BandedReplay::begin(cairo_t* cr, double height) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
-    if (cairo_get_target(cr) != target_ || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
-        // The bands are made over the target's pixels; holding the target
-        // keeps those pixels alive and its address from being handed to a
-        // new surface (a resized frame), which would pass for this one and
-        // be drawn through bands over freed memory.
-        cairo_surface_t* previous = target_;
-        target_ = cairo_surface_reference(cairo_get_target(cr));
+    if (cairo_get_target(cr) != target_.get() || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
+        // The old bands go before the target whose pixels they draw on.
+        whole_.reset();
+        bandList_.clear();
+        target_.reset(cairo_surface_reference(cairo_get_target(cr)));
         matrix_ = m;
         height_ = height;
         makeBands(cr);
-        if (previous != nullptr) {
-            cairo_surface_destroy(previous);
-        }
     }
     recorder_.clear();
+    return recorder_;
 }
 
 void BandedReplay::makeBands(cairo_t* cr) {
-    bandList_.clear();
     cairo_surface_t* surface = cairo_get_target(cr);
     double scaleX = 1.0;
     double scaleY = 1.0;
@@ -167,20 +146,20 @@ std::unique_ptr<BandedReplay::Band> BandedReplay::makeBand(cairo_t* cr, int top,
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     auto band = std::make_unique<Band>();
-    band->surface = cairo_image_surface_create_for_data(data + static_cast<std::ptrdiff_t>(top) * stride,
-                                                        cairo_image_surface_get_format(surface),
-                                                        cairo_image_surface_get_width(surface), bottom - top, stride);
-    cairo_surface_set_device_scale(band->surface, scaleX, scaleY);
-    band->cr = cairo_create(band->surface);
+    band->surface.reset(cairo_image_surface_create_for_data(data + static_cast<std::ptrdiff_t>(top) * stride,
+                                                            cairo_image_surface_get_format(surface),
+                                                            cairo_image_surface_get_width(surface), bottom - top,
+                                                            stride));
+    cairo_surface_set_device_scale(band->surface.get(), scaleX, scaleY);
+    band->cr.reset(cairo_create(band->surface.get()));
     cairo_matrix_t shifted = matrix_;
     shifted.y0 -= top / scaleY;
-    cairo_set_matrix(band->cr, &shifted);
-    cairo_set_antialias(band->cr, cairo_get_antialias(cr));
-    cairo_set_tolerance(band->cr, cairo_get_tolerance(cr));
+    cairo_set_matrix(band->cr.get(), &shifted);
+    cairo_set_antialias(band->cr.get(), cairo_get_antialias(cr));
+    cairo_set_tolerance(band->cr.get(), cairo_get_tolerance(cr));
     band->userTop = (top / scaleY - matrix_.y0) / matrix_.yy;
     band->userBottom = (bottom / scaleY - matrix_.y0) / matrix_.yy;
     band->canvas.setDirectSprites(true);
-    band->canvas.target(band->cr, height_);
     return band;
 }
 
@@ -191,6 +170,12 @@ void BandedReplay::replayBand(void* self, std::int32_t part) {
 
 void BandedReplay::replay(Band& band) const {
     CairoCanvas& canvas = band.canvas;
+    // The band's canvas holds its context for this replay only.
+    struct FrameOnBand {
+        CairoCanvas& canvas;
+        ~FrameOnBand() { canvas.endFrame(); }
+    } frame{canvas};
+    canvas.beginFrame(band.cr.get(), height_);
     double lineWidth = 1.0;
     for (const DrawOp& op : recorder_.operations()) {
         const auto& v = op.values;
@@ -210,17 +195,17 @@ void BandedReplay::replay(Band& band) const {
             case DrawOp::Kind::DrawText: canvas.drawText(op.text, Point{v[0], v[1]}, op.attributes); break;
         }
     }
-    cairo_surface_flush(band.surface);
+    cairo_surface_flush(band.surface.get());
 }
 
 void BandedReplay::finish() {
-    cairo_surface_flush(target_);
+    cairo_surface_flush(target_.get());
     if (recorder_.operations().size() < kOperationsWorthBands || bandList_.size() < 2) {
         replay(*whole_);
     } else {
         pool_.run(&BandedReplay::replayBand, this, static_cast<std::int32_t>(bandList_.size()));
     }
-    cairo_surface_mark_dirty(target_);
+    cairo_surface_mark_dirty(target_.get());
     recorder_.clear();
 }
 
