@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "CairoCanvas.h"
+#include "Truncation.h"
 
 namespace pelmora {
 
@@ -84,8 +85,10 @@ bool BandedReplay::suits(cairo_t* cr) {
     double offsetY = 0.0;
     cairo_surface_get_device_scale(surface, &scaleX, &scaleY);
     cairo_surface_get_device_offset(surface, &offsetX, &offsetY);
-    if (m.xy != 0.0 || m.yx != 0.0 || !(m.yy > 0.0) || !whole(scaleX) || !whole(scaleY) || scaleY < 1.0 ||
-        offsetX != 0.0 || offsetY != 0.0) {
+    // Band edges lie on whole logical rows, each a whole number of pixel
+    // rows that must fit an int: a device scale beyond that is drawn whole.
+    if (m.xy != 0.0 || m.yx != 0.0 || !(m.yy > 0.0) || !whole(scaleX) || !whole(scaleY) ||
+        truncateToInt32(scaleY) < 1 || offsetX != 0.0 || offsetY != 0.0) {
         return false;
     }
     // No clip: the whole surface is drawn on.
@@ -125,7 +128,7 @@ void BandedReplay::makeBands(cairo_t* cr) {
     const int rows = cairo_image_surface_get_height(surface);
     // Band edges on whole logical units, so each band's shift is whole pixels
     // at any whole device scale.
-    const int unit = static_cast<int>(scaleY);
+    const int unit = truncateToInt32(scaleY);  // at least 1, as suits() saw
     const int logicalRows = rows / unit;
     for (std::int32_t b = 0; b < bands_; ++b) {
         const int top = static_cast<int>(static_cast<std::int64_t>(logicalRows) * b / bands_) * unit;
