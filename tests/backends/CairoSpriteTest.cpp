@@ -1,7 +1,10 @@
-// Discs and labels placed from cached sprites, and frames drawn in bands on
-// several threads, must give the picture that drawing each operation anew on
-// one thread gives: whole frames of a crowded view rendered both ways may
-// differ by at most 2 in any channel of any pixel.
+// Discs and labels placed from cached sprites must give the picture that
+// drawing each operation anew on one thread gives: whole frames of a crowded
+// view rendered both ways may differ by at most 2 in any channel of any
+// pixel. Frames drawn in bands on several threads stroke their lines with
+// QuadStroke, whose exact coverage differs from Cairo's sampled one by up to
+// 1/15 per line (see QuadStrokeTest.cpp); where lines cross, the differences
+// add up, so banded frames are held to 1/8 of full scale (32 levels).
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -24,6 +27,8 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace pelmora {
 namespace {
+
+constexpr int kBandedTolerance = 32;
 
 struct Look {
     bool fill;
@@ -107,7 +112,7 @@ TEST_P(CairoSprites, PlaceDiscsAndLabelsWithinTwoLevelsOfDrawingThemAnew) {
                                                         << bytesThatDiffer(direct, cached) << " bytes differ";
         // Three bands: edges that cut through discs, labels and lines.
         const Frames banded = render(look, true, frames, 3);
-        EXPECT_LE(largestDifference(direct, banded), 2) << "in bands after " << frames << " frames, "
+        EXPECT_LE(largestDifference(direct, banded), kBandedTolerance) << "in bands after " << frames << " frames, "
                                                         << bytesThatDiffer(direct, banded) << " bytes differ";
         EXPECT_GT(largestDifference(render(look, true, frames + 1, 3), banded), 100);  // the frames move
     }
@@ -269,7 +274,7 @@ TEST(CairoBands, FollowANewSurfaceOfAnotherSize) {
     const Frames direct = renderAcrossANarrowedSurface(1);
     const Frames banded = renderAcrossANarrowedSurface(3);
     ASSERT_EQ(direct.pixels.size(), banded.pixels.size());
-    EXPECT_LE(largestDifference(direct, banded), 2) << bytesThatDiffer(direct, banded) << " bytes differ";
+    EXPECT_LE(largestDifference(direct, banded), kBandedTolerance) << bytesThatDiffer(direct, banded) << " bytes differ";
     const Frames blank{std::vector<unsigned char>(direct.pixels.size()), direct.stride};
     EXPECT_GT(largestDifference(direct, blank), 100);  // the frame was drawn at all
 }

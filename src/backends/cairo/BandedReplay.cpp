@@ -163,6 +163,7 @@ std::unique_ptr<BandedReplay::Band> BandedReplay::makeBand(cairo_t* cr, int top,
     band->userTop = (top / scaleY - matrix_.y0) / matrix_.yy;
     band->userBottom = (bottom / scaleY - matrix_.y0) / matrix_.yy;
     band->canvas.setDirectSprites(true);
+    band->canvas.setQuadStroke(true);
     return band;
 }
 

@@ -99,6 +99,9 @@ void CairoCanvas::strokeLine(Point from, Point to) {
     if (!segment) {
         return;
     }
+    if (quadStroke_ && lines_.stroke(cr_, segment->x0, segment->y0, segment->x1, segment->y1, lineWidth_, color_)) {
+        return;
+    }
     cairo_set_line_width(cr_, lineWidth_);
     cairo_new_path(cr_);
     cairo_move_to(cr_, segment->x0, segment->y0);

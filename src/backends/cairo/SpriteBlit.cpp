@@ -8,36 +8,18 @@
 #include <emmintrin.h>
 #endif
 
+#include "PixelMath.h"
+
 namespace pelmora {
 namespace {
-
-// Porter and Duff's OVER on premultiplied pixels (Porter & Duff,
-// "Compositing Digital Images", SIGGRAPH 1984): d * (255 - source alpha) /
-// 255 plus the source, per channel, saturated at 255. The division is the
-// exact rounded quotient of an 8-bit product by 255 without a divide: with
-// t = a * b + 128, (t + (t >> 8)) >> 8 equals round(a * b / 255) for all
-// 8-bit a and b (J. Blinn, "Three Wrongs Make a Right", IEEE Computer
-// Graphics and Applications, 1995). Two channels are worked at a time in
-// the red-blue and alpha-green halves of the pixel. A clear source leaves d
-// as it was and an opaque one replaces it.
-std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
-    const std::uint32_t inverseAlpha = 255u - (source >> 24);
-    auto half = [inverseAlpha](std::uint32_t d, std::uint32_t s) {
-        std::uint32_t t = (d & 0x00ff00ffu) * inverseAlpha + 0x00800080u;
-        t = ((t + ((t >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-        t += s & 0x00ff00ffu;
-        t |= 0x01000100u - ((t >> 8) & 0x00ff00ffu);
-        return t & 0x00ff00ffu;
-    };
-    return half(destination, source) | half(destination >> 8, source >> 8) << 8;
-}
 
 // Blends sprite columns [begin, end) onto the target row, whose pixel
 // x + left lies under sprite column x.
 void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, int end) {
     int x = begin;
 #if defined(__SSE2__)
-    // Four pixels at a time in 16-bit lanes, each step as over() takes it.
+    // Four pixels at a time in 16-bit lanes, each step as pixel_math::over()
+    // takes it.
     const __m128i zero = _mm_setzero_si128();
     const __m128i half = _mm_set1_epi16(0x80);
     const __m128i allOnes = _mm_set1_epi32(-1);
@@ -58,7 +40,7 @@ void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, i
     }
 #endif
     for (; x < end; ++x) {
-        row[x + left] = over(from[x], row[x + left]);
+        row[x + left] = pixel_math::over(from[x], row[x + left]);
     }
 }
 

@@ -21,7 +21,7 @@ std::vector<SpriteRow> spriteRows(cairo_surface_t* sprite);
 // Porter and Duff's OVER operator on premultiplied pixels, its top-left
 // pixel at device pixel (left, top). Each channel's product with the
 // sprite's inverse alpha is divided by 255 with correct rounding (see
-// SpriteBlit.cpp), the same rounding Cairo's image surfaces use, so the
+// PixelMath.h), the same rounding Cairo's image surfaces use, so the
 // pixels match cairo_fill() of the same placement. It skips Cairo's per-call
 // setup, which costs more than a small sprite's pixels. False, with nothing
 // drawn, for surfaces of other formats. A clip on the context that draws on
