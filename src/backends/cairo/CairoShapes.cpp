@@ -19,6 +19,15 @@ void setSourceColor(cairo_t* cr, const Color& color) {
                           colorComponent(color.alpha));
 }
 
+bool thirtyTwoBitImage(cairo_surface_t* surface) {
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_data(surface) == nullptr) {
+        return false;
+    }
+    const cairo_format_t format = cairo_image_surface_get_format(surface);
+    return format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24;
+}
+
 // Built from Bézier arcs rather than a scaled circle so that a rectangle of
 // zero width or height cannot make the matrix singular (which would put the
 // context in an error state).

@@ -16,6 +16,10 @@ struct Box {
 double colorComponent(double value);
 void setSourceColor(cairo_t* cr, const Color& color);
 
+// Whether `surface` is an image of 32-bit pixels whose memory can be
+// written directly.
+bool thirtyTwoBitImage(cairo_surface_t* surface);
+
 // Starts a new path holding the ellipse inscribed in the rectangle.
 void appendOval(cairo_t* cr, double left, double top, double width, double height);
 

@@ -24,15 +24,6 @@ struct Corner {
     double x, y;
 };
 
-bool thirtyTwoBitImage(cairo_surface_t* surface) {
-    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_data(surface) == nullptr) {
-        return false;
-    }
-    const cairo_format_t format = cairo_image_surface_get_format(surface);
-    return format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24;
-}
-
 bool grayAntialiasing(cairo_t* cr) {
     const cairo_antialias_t antialias = cairo_get_antialias(cr);
     return antialias == CAIRO_ANTIALIAS_DEFAULT || antialias == CAIRO_ANTIALIAS_GRAY;

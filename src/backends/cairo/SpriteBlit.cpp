@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "CairoShapes.h"
 #include "PixelMath.h"
 
 namespace pelmora {
@@ -44,17 +45,8 @@ void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, i
     }
 }
 
-bool thirtyTwoBit(cairo_surface_t* surface) {
-    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_data(surface) == nullptr) {
-        return false;
-    }
-    const cairo_format_t format = cairo_image_surface_get_format(surface);
-    return format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24;
-}
-
 bool argb32(cairo_surface_t* surface) {
-    return thirtyTwoBit(surface) && cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+    return thirtyTwoBitImage(surface) && cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
 }
 
 const std::uint32_t* pixelRow(cairo_surface_t* surface, int y) {
@@ -110,7 +102,7 @@ std::vector<SpriteRow> spriteRows(cairo_surface_t* sprite) {
 
 bool blitSpriteOver(cairo_surface_t* target, cairo_surface_t* sprite, const std::vector<SpriteRow>& rows, int left,
                     int top) {
-    if (!thirtyTwoBit(target) || !argb32(sprite) ||
+    if (!thirtyTwoBitImage(target) || !argb32(sprite) ||
         rows.size() != static_cast<std::size_t>(cairo_image_surface_get_height(sprite))) {
         return false;
     }
