@@ -13,8 +13,9 @@
 namespace pelmora {
 namespace {
 
-// Longer lines are left to Cairo: few frames have them, and the cells of a
-// long diagonal's box would cost more than they save.
+// Lines whose box is wider or taller than this are left to Cairo: few
+// frames have them, and it keeps the row of cells small. Together with the
+// checks against the surface, it also keeps every column well inside int.
 constexpr double kLongestSide = 1024.0;
 
 // How many rows ahead a row's pixels are fetched.
@@ -121,6 +122,9 @@ bool QuadStroke::stroke(cairo_t* cr, double x0, double y0, double x1, double y1,
         }
         // The frame's rows are far apart in memory, and a steep line's next
         // rows are waited for unless asked for ahead.
+        if (firstCell_ > lastCell_) {
+            continue;  // a quadrilateral of no height, whose edges are all level
+        }
         const int ahead = row + kRowsAhead;
         const int column = firstCell_ + left_;
         if (ahead < bottom && column >= 0 && column < surfaceWidth) {
