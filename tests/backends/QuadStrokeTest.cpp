@@ -1,7 +1,8 @@
 // Lines stroked straight into the pixels against Cairo's own stroke of the
-// same lines. Cairo samples a pixel's coverage on 15 sub-rows, so on a
-// single line it is off the exact area by up to 1/15 (17 levels) plus a
-// level of rounding; elsewhere the two agree.
+// same lines. Cairo samples a pixel's coverage rather than working out its
+// area; on single lines its picture was measured up to 17 levels (1/15 of
+// full scale) off the exact one, so a level of rounding more is allowed;
+// the ink of the whole picture agrees.
 #include "QuadStroke.h"
 
 #include <gtest/gtest.h>
