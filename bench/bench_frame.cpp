@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "CairoCanvas.h"
+#include "BandedCanvas.h"
 #include "MemoryStores.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-using pelmora::CairoCanvas;
+using pelmora::BandedCanvas;
 using pelmora::PelmoraView;
 using pelmora::Rect;
 
@@ -24,8 +24,7 @@ void frameStep(benchmark::State& state, int width, int height, Crowd crowd) {
     const bool crowded = crowd != kDefaults;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
-    CairoCanvas canvas;
-    canvas.target(cr, height);
+    BandedCanvas canvas;
     pelmora::NoSheetHost sheetHost;
     pelmora::testing::MemoryStores stores;
     if (crowded) {
@@ -39,9 +38,9 @@ void frameStep(benchmark::State& state, int width, int height, Crowd crowd) {
                      pelmora::ViewHost{stores, "bench", canvas, sheetHost});
     canvas.setBands(pelmora::WorkerPool::hardwareThreads());
     for (auto _ : state) {
-        canvas.target(cr, height);
+        BandedCanvas::Frame frame(canvas, cr, height);
         view.animateOneFrame();
-        canvas.finishFrame();
+        frame.finish();
         cairo_surface_flush(surface);
     }
     state.counters["spheres"] = static_cast<double>(view.thingArray().size());

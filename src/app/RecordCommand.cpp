@@ -9,7 +9,8 @@
 #include <cstring>
 #include <memory>
 
-#include "CairoCanvas.h"
+#include "BandedCanvas.h"
+#include "CairoHandles.h"
 #include "FfmpegSink.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
@@ -32,12 +33,6 @@ std::unique_ptr<FrameSink> sinkFor(const ProgramOptions& options, const RecordFo
     return std::make_unique<PngFolderSink>(options.output, options.force);
 }
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
 
 // The closing line of every run, so that a log shows what the run left.
 void reportWritten(const RecordFormat& format, const FrameSink& sink, int frames, int total) {
@@ -89,13 +84,17 @@ struct FramesMade {
 
 // Renders and hands over frames until all are made, the sink fails or a
 // signal asks to stop.
-FramesMade makeFrames(PelmoraView& view, CairoCanvas& canvas, cairo_surface_t* surface, FrameSink& sink,
+FramesMade makeFrames(PelmoraView& view, BandedCanvas& canvas, cairo_t* cr, double height, FrameSink& sink,
                       SignalWatch& signals, std::int32_t total) {
+    cairo_surface_t* surface = cairo_get_target(cr);
     ProgressBar progress(stderr, total, ::isatty(STDERR_FILENO) != 0);
     FramesMade made;
     while (made.written < total && made.good && signals.caught() == 0) {
-        view.animateOneFrame();
-        canvas.finishFrame();
+        {
+            BandedCanvas::Frame frame(canvas, cr, height);
+            view.animateOneFrame();
+            frame.finish();
+        }
         cairo_surface_flush(surface);
         made.good = sink.write(surface, made.written + 1);
         made.written += made.good ? 1 : 0;
@@ -155,17 +154,16 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
     std::string ignored;
     const RecordFormat format = RecordFormat::forOutput(options.output, &ignored);
     const unsigned seed = StartSeed::plant(options.seed);
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+    CairoSurfacePtr surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, options.width, options.height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         std::fprintf(stderr, "pelmora: cannot make a %dx%d picture: %s\npelmora: wrote nothing\n", options.width,
                      options.height, cairo_status_to_string(cairo_surface_status(surface.get())));
         return 1;
     }
-    std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
-    CairoCanvas canvas;
+    CairoContextPtr cr(cairo_create(surface.get()));
+    BandedCanvas canvas;
     canvas.setBands(options.threads > 0 ? options.threads : WorkerPool::hardwareThreads());
-    canvas.target(cr.get(), options.height);
     NoSheetHost sheetHost;
     const Rect bounds{0.0, 0.0, static_cast<double>(options.width), static_cast<double>(options.height)};
     PelmoraView view(bounds, false, ViewHost{stores, options.moduleName, canvas, sheetHost});
@@ -182,7 +180,7 @@ int runRecord(const ProgramOptions& options, SettingsStores& stores) {
         std::fprintf(stderr, "Recording %d frames (seed %u) to %s\n", options.frames, seed,
                      sink->destination().c_str());
     }
-    const FramesMade made = makeFrames(view, canvas, surface.get(), *sink, signals, options.frames);
+    const FramesMade made = makeFrames(view, canvas, cr.get(), options.height, *sink, signals, options.frames);
     const int status = finishRecording(*sink, format, signals, made, options.frames);
     // Everything is in place and said: the signal that stopped the run now
     // ends the program as it would have, so that a shell or a script

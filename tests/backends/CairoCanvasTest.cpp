@@ -34,11 +34,12 @@ protected:
         height_ = height;
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
         cr_ = cairo_create(surface_);
-        canvas_.target(cr_, height);
+        canvas_.beginFrame(cr_, height);
         canvas_.setColor(Color::black());
         canvas_.fillRect({0, 0, static_cast<double>(width), static_cast<double>(height)});
     }
     void stop() {
+        canvas_.endFrame();
         cairo_destroy(cr_);
         cairo_surface_destroy(surface_);
     }

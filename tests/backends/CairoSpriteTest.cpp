@@ -1,7 +1,10 @@
-// Discs and labels placed from cached sprites, and frames drawn in bands on
-// several threads, must give the picture that drawing each operation anew on
-// one thread gives: whole frames of a crowded view rendered both ways may
-// differ by at most 2 in any channel of any pixel.
+// Discs and labels placed from cached sprites must give the picture that
+// drawing each operation anew on one thread gives: whole frames of a crowded
+// view rendered both ways may differ by at most 2 in any channel of any
+// pixel. Frames drawn in bands on several threads stroke their lines with
+// QuadStroke, whose exact coverage differs from Cairo's sampled one by up to
+// 1/15 per line (see QuadStrokeTest.cpp); where lines cross, the differences
+// add up, so banded frames are held to 1/8 of full scale (32 levels).
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -12,15 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "BandedCanvas.h"
 #include "CairoCanvas.h"
 #include "MemoryStores.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
+#include "SpriteBlit.h"
+#include "SpriteCache.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace pelmora {
 namespace {
+
+constexpr int kBandedTolerance = 32;
 
 struct Look {
     bool fill;
@@ -44,11 +52,10 @@ Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1
                                                           static_cast<int>(kHeight * look.deviceScale));
     cairo_surface_set_device_scale(surface, look.deviceScale, look.deviceScale);
     cairo_t* cr = cairo_create(surface);
-    CairoCanvas canvas;
+    BandedCanvas canvas;
     canvas.setSpriteCaching(sprites);
     canvas.setDirectSprites(directSprites);
     canvas.setBands(bands);
-    canvas.target(cr, kHeight);
     NoSheetHost sheets;
     testing::MemoryStores stores;
     auto& saved = stores.module("look").saved;
@@ -60,10 +67,10 @@ Frames render(const Look& look, bool sprites, int frames, std::int32_t bands = 1
     saved["chargeRange"] = std::int64_t{3};
     std::srand(12);
     PelmoraView view(Rect{0.0, 0.0, kWidth, kHeight}, false, ViewHost{stores, "look", canvas, sheets});
-    for (int frame = 0; frame < frames; ++frame) {
-        canvas.target(cr, kHeight);
+    for (int made = 0; made < frames; ++made) {
+        BandedCanvas::Frame frame(canvas, cr, kHeight);
         view.animateOneFrame();
-        canvas.finishFrame();
+        frame.finish();
     }
     cairo_surface_flush(surface);
     Frames out;
@@ -105,7 +112,7 @@ TEST_P(CairoSprites, PlaceDiscsAndLabelsWithinTwoLevelsOfDrawingThemAnew) {
                                                         << bytesThatDiffer(direct, cached) << " bytes differ";
         // Three bands: edges that cut through discs, labels and lines.
         const Frames banded = render(look, true, frames, 3);
-        EXPECT_LE(largestDifference(direct, banded), 2) << "in bands after " << frames << " frames, "
+        EXPECT_LE(largestDifference(direct, banded), kBandedTolerance) << "in bands after " << frames << " frames, "
                                                         << bytesThatDiffer(direct, banded) << " bytes differ";
         EXPECT_GT(largestDifference(render(look, true, frames + 1, 3), banded), 100);  // the frames move
     }
@@ -141,12 +148,101 @@ TEST(CairoSpritesGuard, AMisplacedPictureIsFarOffTheDirectOne) {
     EXPECT_GT(largestDifference(one, two), 100);
 }
 
+// An ARGB32 surface of width x height whose pixels are `pixels`, row by row.
+cairo_surface_t* imageOf(int width, int height, const std::vector<std::uint32_t>& pixels) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(data + y * cairo_image_surface_get_stride(surface), &pixels[static_cast<std::size_t>(y * width)],
+                    static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+Frames pixelsOf(cairo_surface_t* surface) {
+    cairo_surface_flush(surface);
+    Frames out;
+    out.stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    out.pixels.assign(data, data + static_cast<std::size_t>(out.stride) * cairo_image_surface_get_height(surface));
+    return out;
+}
+
+// A sprite brighter than its own alpha (which premultiplied drawing never
+// makes, but a surface filled by other means may hold) over bright pixels
+// sums past 255 in every channel: a copied sprite must stop at 255 as
+// Cairo's placement does, in the pixels blended four at a time and in those
+// blended one at a time.
+TEST(CairoSpritesGuard, CopiedOverBrightPixelsStopAtWhiteAsCairosPlacementDoes) {
+    constexpr int kSpriteWidth = 13;
+    constexpr std::uint32_t kOpaque = 0xff20a0ffu;
+    const std::vector<std::uint32_t> bright{0x80ffc040u, 0x20ff20ffu, 0x01ffffffu, 0xc0ffffffu, 0x00808080u,
+                                            0x7f7f7f7fu, 0x10ff0000u};
+    std::vector<std::uint32_t> sprite;
+    for (int x = 0; x < kSpriteWidth; ++x) {  // partly covering all along: 3 x 4 pixels and one
+        sprite.push_back(bright[static_cast<std::size_t>(x) % bright.size()]);
+    }
+    for (int x = 0; x < kSpriteWidth; ++x) {  // 4 partly covering, 3 opaque, 6 partly covering
+        sprite.push_back(x >= 4 && x < 7 ? kOpaque : bright[static_cast<std::size_t>(x + 3) % bright.size()]);
+    }
+    cairo_surface_t* image = imageOf(kSpriteWidth, 2, sprite);
+    const std::vector<SpriteRow> rows = spriteRows(image);
+    for (const std::uint32_t background : {0xffffffffu, 0xfff0e0d0u, 0x80ffffffu}) {
+        const std::vector<std::uint32_t> backgroundPixels(20 * 4, background);
+        cairo_surface_t* placed = imageOf(20, 4, backgroundPixels);
+        cairo_t* cr = cairo_create(placed);
+        cairo_set_source_surface(cr, image, 3.0, 1.0);
+        cairo_rectangle(cr, 3.0, 1.0, kSpriteWidth, 2.0);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+        cairo_surface_t* copied = imageOf(20, 4, backgroundPixels);
+        ASSERT_TRUE(blitSpriteOver(copied, image, rows, 3, 1));
+        const Frames cairos = pixelsOf(placed);
+        const Frames ours = pixelsOf(copied);
+        EXPECT_EQ(bytesThatDiffer(cairos, ours), 0) << std::hex << "over 0x" << background;
+        std::uint32_t opaque = 0;  // the sprite was placed at all, where it was asked to be
+        std::memcpy(&opaque, &ours.pixels[static_cast<std::size_t>(2 * ours.stride + (3 + 5) * 4)], sizeof opaque);
+        EXPECT_EQ(opaque, kOpaque);
+        cairo_surface_destroy(placed);
+        cairo_surface_destroy(copied);
+    }
+    cairo_surface_destroy(image);
+}
+
+// A long run through changing sphere sizes, colours and charges makes new
+// sprites all the time; the cache must stay within its bound, not keep them
+// all.
+TEST(CairoSpritesGuard, CacheStaysWithinItsBoundOverALongRun) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 400, 300);
+    cairo_t* cr = cairo_create(surface);
+    CairoCanvas canvas;
+    std::size_t most = 0;
+    for (int frame = 0; frame < 300; ++frame) {
+        canvas.beginFrame(cr, 300.0);
+        const double size = 8.0 + frame % 97;
+        for (int k = 0; k < 12; ++k) {
+            canvas.setColor(Color{(frame % 4) / 3.0, 0.5, 1.0, 1.0});
+            canvas.fillOval({k * 29.13 + frame * 0.37, k * 17.3, size, size});
+            canvas.drawText(std::to_string(frame * 12 + k), {k * 31.7, 40.0 + k * 19.9 + frame * 0.11},
+                            {{"Sans", 10.0 + frame % 13}, Color::white()});
+        }
+        canvas.endFrame();
+        most = std::max(most, canvas.spriteBytes());
+    }
+    EXPECT_LE(most, SpriteCache::kMostBytes);
+    EXPECT_GT(most, SpriteCache::kMostBytes / 2);  // the run did fill the cache
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
 // Renders a frame of the crowded look on a 600 × 300 surface, frees that
 // surface, and renders the next frame on a fresh 420 × 300 one, as a view
 // does when its output narrows; the second frame's pixels.
 Frames renderAcrossANarrowedSurface(std::int32_t bands) {
     constexpr int kHeight = 300;
-    CairoCanvas canvas;
+    BandedCanvas canvas;
     canvas.setBands(bands);
     NoSheetHost sheets;
     testing::MemoryStores stores;
@@ -157,10 +253,11 @@ Frames renderAcrossANarrowedSurface(std::int32_t bands) {
     for (const int width : {600, 420}) {
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, kHeight);
         cairo_t* cr = cairo_create(surface);
-        canvas.target(cr, kHeight);
-        view.animateOneFrame();
-        canvas.finishFrame();
-        canvas.target(nullptr, 0.0);
+        {
+            BandedCanvas::Frame frame(canvas, cr, kHeight);
+            view.animateOneFrame();
+            frame.finish();
+        }
         cairo_destroy(cr);
         cairo_surface_flush(surface);
         out.stride = cairo_image_surface_get_stride(surface);
@@ -177,7 +274,7 @@ TEST(CairoBands, FollowANewSurfaceOfAnotherSize) {
     const Frames direct = renderAcrossANarrowedSurface(1);
     const Frames banded = renderAcrossANarrowedSurface(3);
     ASSERT_EQ(direct.pixels.size(), banded.pixels.size());
-    EXPECT_LE(largestDifference(direct, banded), 2) << bytesThatDiffer(direct, banded) << " bytes differ";
+    EXPECT_LE(largestDifference(direct, banded), kBandedTolerance) << bytesThatDiffer(direct, banded) << " bytes differ";
     const Frames blank{std::vector<unsigned char>(direct.pixels.size()), direct.stride};
     EXPECT_GT(largestDifference(direct, blank), 100);  // the frame was drawn at all
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "CairoCanvas.h"
+#include "Truncation.h"
 
 namespace pelmora {
 
@@ -22,23 +23,13 @@ bool sameMatrix(const cairo_matrix_t& a, const cairo_matrix_t& b) {
 }  // namespace
 
 struct BandedReplay::Band {
-    cairo_surface_t* surface = nullptr;
-    cairo_t* cr = nullptr;
+    CairoSurfacePtr surface;
+    CairoContextPtr cr;
     CairoCanvas canvas{CairoCanvas::FontMap::Own};
     // The band's rows in Cairo's user space (top-down), widened below by
     // what an operation may reach beyond its own coordinates.
     double userTop = 0.0;
     double userBottom = 0.0;
-
-    ~Band() {
-        canvas.target(nullptr, 0.0);
-        if (cr != nullptr) {
-            cairo_destroy(cr);
-        }
-        if (surface != nullptr) {
-            cairo_surface_destroy(surface);
-        }
-    }
 
     // Whether the operation can touch the band's rows, judged generously;
     // anything not finite is left to the canvas.
@@ -77,14 +68,8 @@ struct BandedReplay::Band {
 
 BandedReplay::BandedReplay(std::int32_t bands) : bands_(std::max<std::int32_t>(bands, 1)), pool_(bands_) {}
 
-BandedReplay::~BandedReplay() {
-    // The bands draw into the target's pixels, so they go before it.
-    whole_.reset();
-    bandList_.clear();
-    if (target_ != nullptr) {
-        cairo_surface_destroy(target_);
-    }
-}
+// The bands, declared after the target whose pixels they draw on, go first.
+BandedReplay::~BandedReplay() = default;
 
 bool BandedReplay::suits(cairo_t* cr) {
     cairo_surface_t* surface = cairo_get_target(cr);
@@ -100,8 +85,10 @@ bool BandedReplay::suits(cairo_t* cr) {
     double offsetY = 0.0;
     cairo_surface_get_device_scale(surface, &scaleX, &scaleY);
     cairo_surface_get_device_offset(surface, &offsetX, &offsetY);
-    if (m.xy != 0.0 || m.yx != 0.0 || !(m.yy > 0.0) || !whole(scaleX) || !whole(scaleY) || scaleY < 1.0 ||
-        offsetX != 0.0 || offsetY != 0.0) {
+    // Band edges lie on whole logical rows, each a whole number of pixel
+    // rows that must fit an int: a device scale beyond that is drawn whole.
+    if (m.xy != 0.0 || m.yx != 0.0 || !(m.yy > 0.0) || !whole(scaleX) || !whole(scaleY) ||
+        truncateToInt32(scaleY) < 1 || offsetX != 0.0 || offsetY != 0.0) {
         return false;
     }
     // No clip: the whole surface is drawn on.
@@ -117,28 +104,23 @@ bool BandedReplay::suits(cairo_t* cr) {
     return x0 <= 0.0 && y0 <= 0.0 && x1 >= width && y1 >= height;
 }
 
-void BandedReplay::begin(cairo_t* cr, double height) {
+Canvas& BandedReplay::begin(cairo_t* cr, double height) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
-    if (cairo_get_target(cr) != target_ || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
-        // The bands are made over the target's pixels; holding the target
-        // keeps those pixels alive and its address from being handed to a
-        // new surface (a resized frame), which would pass for this one and
-        // be drawn through bands over freed memory.
-        cairo_surface_t* previous = target_;
-        target_ = cairo_surface_reference(cairo_get_target(cr));
+    if (cairo_get_target(cr) != target_.get() || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
+        // The old bands go before the target whose pixels they draw on.
+        whole_.reset();
+        bandList_.clear();
+        target_.reset(cairo_surface_reference(cairo_get_target(cr)));
         matrix_ = m;
         height_ = height;
         makeBands(cr);
-        if (previous != nullptr) {
-            cairo_surface_destroy(previous);
-        }
     }
     recorder_.clear();
+    return recorder_;
 }
 
 void BandedReplay::makeBands(cairo_t* cr) {
-    bandList_.clear();
     cairo_surface_t* surface = cairo_get_target(cr);
     double scaleX = 1.0;
     double scaleY = 1.0;
@@ -146,7 +128,7 @@ void BandedReplay::makeBands(cairo_t* cr) {
     const int rows = cairo_image_surface_get_height(surface);
     // Band edges on whole logical units, so each band's shift is whole pixels
     // at any whole device scale.
-    const int unit = static_cast<int>(scaleY);
+    const int unit = truncateToInt32(scaleY);  // at least 1, as suits() saw
     const int logicalRows = rows / unit;
     for (std::int32_t b = 0; b < bands_; ++b) {
         const int top = static_cast<int>(static_cast<std::int64_t>(logicalRows) * b / bands_) * unit;
@@ -167,21 +149,21 @@ std::unique_ptr<BandedReplay::Band> BandedReplay::makeBand(cairo_t* cr, int top,
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     auto band = std::make_unique<Band>();
-    band->surface = cairo_image_surface_create_for_data(data + static_cast<std::ptrdiff_t>(top) * stride,
-                                                        cairo_image_surface_get_format(surface),
-                                                        cairo_image_surface_get_width(surface), bottom - top, stride);
-    cairo_surface_set_device_scale(band->surface, scaleX, scaleY);
-    band->cr = cairo_create(band->surface);
+    band->surface.reset(cairo_image_surface_create_for_data(data + static_cast<std::ptrdiff_t>(top) * stride,
+                                                            cairo_image_surface_get_format(surface),
+                                                            cairo_image_surface_get_width(surface), bottom - top,
+                                                            stride));
+    cairo_surface_set_device_scale(band->surface.get(), scaleX, scaleY);
+    band->cr.reset(cairo_create(band->surface.get()));
     cairo_matrix_t shifted = matrix_;
     shifted.y0 -= top / scaleY;
-    cairo_set_matrix(band->cr, &shifted);
-    cairo_set_antialias(band->cr, cairo_get_antialias(cr));
-    cairo_set_tolerance(band->cr, cairo_get_tolerance(cr));
+    cairo_set_matrix(band->cr.get(), &shifted);
+    cairo_set_antialias(band->cr.get(), cairo_get_antialias(cr));
+    cairo_set_tolerance(band->cr.get(), cairo_get_tolerance(cr));
     band->userTop = (top / scaleY - matrix_.y0) / matrix_.yy;
     band->userBottom = (bottom / scaleY - matrix_.y0) / matrix_.yy;
     band->canvas.setDirectSprites(true);
-    band->canvas.setSegmentStroker(true);
-    band->canvas.target(band->cr, height_);
+    band->canvas.setQuadStroke(true);
     return band;
 }
 
@@ -192,6 +174,12 @@ void BandedReplay::replayBand(void* self, std::int32_t part) {
 
 void BandedReplay::replay(Band& band) const {
     CairoCanvas& canvas = band.canvas;
+    // The band's canvas holds its context for this replay only.
+    struct FrameOnBand {
+        CairoCanvas& canvas;
+        ~FrameOnBand() { canvas.endFrame(); }
+    } frame{canvas};
+    canvas.beginFrame(band.cr.get(), height_);
     double lineWidth = 1.0;
     for (const DrawOp& op : recorder_.operations()) {
         const auto& v = op.values;
@@ -211,17 +199,17 @@ void BandedReplay::replay(Band& band) const {
             case DrawOp::Kind::DrawText: canvas.drawText(op.text, Point{v[0], v[1]}, op.attributes); break;
         }
     }
-    cairo_surface_flush(band.surface);
+    cairo_surface_flush(band.surface.get());
 }
 
 void BandedReplay::finish() {
-    cairo_surface_flush(target_);
+    cairo_surface_flush(target_.get());
     if (recorder_.operations().size() < kOperationsWorthBands || bandList_.size() < 2) {
         replay(*whole_);
     } else {
         pool_.run(&BandedReplay::replayBand, this, static_cast<std::int32_t>(bandList_.size()));
     }
-    cairo_surface_mark_dirty(target_);
+    cairo_surface_mark_dirty(target_.get());
     recorder_.clear();
 }
 

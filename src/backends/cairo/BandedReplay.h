@@ -6,18 +6,17 @@
 #include <memory>
 #include <vector>
 
+#include "CairoHandles.h"
 #include "RecordingCanvas.h"
 #include "WorkerPool.h"
 
 namespace pelmora {
 
-class CairoCanvas;
-
 // Draws a frame's operations on an image surface in horizontal bands, one
-// thread per band. Each band is a surface of its own over the band's rows of
-// the same pixels, shifted by whole pixels, so every band replays the
-// operations in their order and paints exactly the pixels the whole surface
-// would get in those rows.
+// thread per band. The operations are recorded first; each band is then a
+// surface of its own over the band's rows of the same pixels, shifted by
+// whole pixels, so every band replays the operations in their order and
+// paints exactly the pixels the whole surface would get in those rows.
 class BandedReplay {
 public:
     explicit BandedReplay(std::int32_t bands);
@@ -29,11 +28,13 @@ public:
     // drawn with a plain scale and translation at a whole device scale.
     static bool suits(cairo_t* cr);
 
-    // Starts a frame on `cr` (which suits()), `height` the view's height.
-    void begin(cairo_t* cr, double height);
-    RecordingCanvas& recorder() { return recorder_; }
+    // Starts a frame on `cr` (which suits()), `height` the view's height;
+    // the frame's operations go to the canvas returned. `cr` is not kept.
+    Canvas& begin(cairo_t* cr, double height);
     // Draws what was recorded since begin() and forgets it.
     void finish();
+    // Forgets what was recorded since begin() without drawing it.
+    void abandon() { recorder_.clear(); }
 
 private:
     struct Band;
@@ -45,7 +46,11 @@ private:
     std::int32_t bands_;
     WorkerPool pool_;
     RecordingCanvas recorder_;
-    cairo_surface_t* target_ = nullptr;
+    // The bands are made over the target's pixels; holding the target keeps
+    // those pixels alive and its address from being handed to a new surface
+    // (a resized frame), which would pass for this one and be drawn through
+    // bands over freed memory.
+    CairoSurfacePtr target_;
     double height_ = 0.0;
     cairo_matrix_t matrix_{};
     std::vector<std::unique_ptr<Band>> bandList_;

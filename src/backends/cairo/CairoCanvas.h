@@ -2,31 +2,44 @@
 
 #include <cairo.h>
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 
 #include "Canvas.h"
+#include "LabelLayout.h"
+#include "QuadStroke.h"
+#include "SpritePainter.h"
 
 namespace pelmora {
 
-// Draws the view's operations on a Cairo context. The view's y axis grows
-// upwards from the lower left; Cairo's grows downwards, so every coordinate
-// is flipped against the height given to target(). Text stays upright, its
-// lower-left corner at the given point, laid out with Pango.
+// Draws the view's operations on a Cairo context, one frame at a time. The
+// view's y axis grows upwards from the lower left; Cairo's grows downwards,
+// so every coordinate is flipped against the height given with the frame.
+// Text stays upright, its lower-left corner at the given point. Outside a
+// frame nothing is drawn.
 class CairoCanvas : public Canvas {
 public:
-    // Own: text is laid out with a font map of this canvas's own rather than
-    // the calling thread's, so the canvas may draw on another thread.
-    enum class FontMap { Shared, Own };
+    using FontMap = LabelLayout::FontMap;
 
     explicit CairoCanvas(FontMap fontMap = FontMap::Shared);
-    ~CairoCanvas() override;
-    CairoCanvas(const CairoCanvas&) = delete;
-    CairoCanvas& operator=(const CairoCanvas&) = delete;
 
-    // Draw on `cr` from now on (not owned), with `height` the view's height in
-    // the context's user units. Call again for every new context or size.
-    void target(cairo_t* cr, double height);
+    // Draws on `cr` (not owned), with `height` the view's height in the
+    // context's user units, until endFrame(), which lets go of `cr`.
+    void beginFrame(cairo_t* cr, double height);
+    void endFrame();
+
+    // Discs and labels drawn once into small cached images and placed at
+    // whole device pixels (on by default), or each drawn anew.
+    void setSpriteCaching(bool on) { spriteCaching_ = on; }
+    // See SpritePainter::setDirect().
+    void setDirectSprites(bool on) { sprites_.setDirect(on); }
+    // Lines stroked by QuadStroke straight into the pixels rather than by
+    // Cairo (off by default): within a few levels of Cairo's picture, at a
+    // fraction of the cost. Only for contexts without a clip, as a frame's
+    // bands are.
+    void setQuadStroke(bool on) { quadStroke_ = on; }
+    // The bytes the cached sprites hold.
+    std::size_t spriteBytes() const { return sprites_.bytes(); }
 
     void setColor(const Color& color) override;
     void fillRect(const Rect& rect) override;
@@ -36,30 +49,20 @@ public:
     void strokeOval(const Rect& rect) override;
     void drawText(const std::string& text, Point at, const TextAttributes& attributes) override;
 
-    // Discs and labels drawn once into small cached images and placed at
-    // whole device pixels (on by default), or each drawn anew.
-    void setSpriteCaching(bool on);
-
-    // Sprites copied straight into the pixels of an image surface rather
-    // than placed through Cairo, for the same picture at less cost (off by
-    // default). Only for contexts without a clip, as a frame's bands are.
-    void setDirectSprites(bool on);
-
-    // Lines stroked by SegmentStroker where it gives Cairo's pixels, for less
-    // (off by default). Only for contexts without a clip whose matrix is set
-    // with cairo_set_matrix(), as a frame's bands are.
-    void setSegmentStroker(bool on);
-
-    // With more than one band, frames on an image surface are recorded and
-    // drawn by finishFrame() in that many horizontal bands at once, each on
-    // a thread of its own. The host then calls finishFrame() after the view's
-    // frame step, before drawing anything else on the context.
-    void setBands(std::int32_t bands);
-    void finishFrame();
-
 private:
-    struct Impl;
-    Impl* impl_;
+    double flipY(double y) const { return height_ - y; }
+    bool flipped(const Rect& rect, Box& box) const;
+
+    // The frame's context, between beginFrame() and endFrame() only.
+    cairo_t* cr_ = nullptr;
+    double height_ = 0.0;
+    Color color_ = Color::black();
+    double lineWidth_ = 1.0;
+    bool spriteCaching_ = true;
+    bool quadStroke_ = false;
+    LabelLayout labels_;
+    SpritePainter sprites_;
+    QuadStroke lines_;
 };
 
 }  // namespace pelmora

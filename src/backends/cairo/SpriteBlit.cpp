@@ -8,30 +8,19 @@
 #include <emmintrin.h>
 #endif
 
+#include "CairoShapes.h"
+#include "PixelMath.h"
+
 namespace pelmora {
 namespace {
-
-// d * (255 - source alpha) / 255 rounded, plus the source, per channel and
-// saturated: two channels at a time in the red-blue and alpha-green halves.
-// A clear source leaves d as it was and an opaque one replaces it.
-std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
-    const std::uint32_t inverseAlpha = 255u - (source >> 24);
-    auto half = [inverseAlpha](std::uint32_t d, std::uint32_t s) {
-        std::uint32_t t = (d & 0x00ff00ffu) * inverseAlpha + 0x00800080u;
-        t = ((t + ((t >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-        t += s & 0x00ff00ffu;
-        t |= 0x01000100u - ((t >> 8) & 0x00ff00ffu);
-        return t & 0x00ff00ffu;
-    };
-    return half(destination, source) | half(destination >> 8, source >> 8) << 8;
-}
 
 // Blends sprite columns [begin, end) onto the target row, whose pixel
 // x + left lies under sprite column x.
 void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, int end) {
     int x = begin;
 #if defined(__SSE2__)
-    // Four pixels at a time in 16-bit lanes, each step as over() takes it.
+    // Four pixels at a time in 16-bit lanes, each step as pixel_math::over()
+    // takes it.
     const __m128i zero = _mm_setzero_si128();
     const __m128i half = _mm_set1_epi16(0x80);
     const __m128i allOnes = _mm_set1_epi32(-1);
@@ -52,21 +41,12 @@ void blend(std::uint32_t* row, int left, const std::uint32_t* from, int begin, i
     }
 #endif
     for (; x < end; ++x) {
-        row[x + left] = over(from[x], row[x + left]);
+        row[x + left] = pixel_math::over(from[x], row[x + left]);
     }
-}
-
-bool thirtyTwoBit(cairo_surface_t* surface) {
-    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_data(surface) == nullptr) {
-        return false;
-    }
-    const cairo_format_t format = cairo_image_surface_get_format(surface);
-    return format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24;
 }
 
 bool argb32(cairo_surface_t* surface) {
-    return thirtyTwoBit(surface) && cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+    return thirtyTwoBitImage(surface) && cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
 }
 
 const std::uint32_t* pixelRow(cairo_surface_t* surface, int y) {
@@ -122,7 +102,7 @@ std::vector<SpriteRow> spriteRows(cairo_surface_t* sprite) {
 
 bool blitSpriteOver(cairo_surface_t* target, cairo_surface_t* sprite, const std::vector<SpriteRow>& rows, int left,
                     int top) {
-    if (!thirtyTwoBit(target) || !argb32(sprite) ||
+    if (!thirtyTwoBitImage(target) || !argb32(sprite) ||
         rows.size() != static_cast<std::size_t>(cairo_image_surface_get_height(sprite))) {
         return false;
     }

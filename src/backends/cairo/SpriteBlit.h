@@ -18,12 +18,14 @@ struct SpriteRow {
 std::vector<SpriteRow> spriteRows(cairo_surface_t* sprite);
 
 // Composites a sprite described by `rows` onto a 32-bit image surface with
-// the OVER operator, its top-left pixel at device pixel (left, top), in
-// plain integer steps that round as pixman's OVER does, so the pixels are
-// the ones cairo_fill() of the same placement gives. It skips Cairo's
-// per-call setup, which costs more than a small sprite's pixels. False, with
-// nothing drawn, for surfaces of other formats. A clip on the context that
-// draws on `target` is not seen here.
+// Porter and Duff's OVER operator on premultiplied pixels, its top-left
+// pixel at device pixel (left, top). Each channel's product with the
+// sprite's inverse alpha is divided by 255 with correct rounding (see
+// PixelMath.h), the same rounding Cairo's image surfaces use, so the
+// pixels match cairo_fill() of the same placement. It skips Cairo's per-call
+// setup, which costs more than a small sprite's pixels. False, with nothing
+// drawn, for surfaces of other formats. A clip on the context that draws on
+// `target` is not seen here.
 bool blitSpriteOver(cairo_surface_t* target, cairo_surface_t* sprite, const std::vector<SpriteRow>& rows, int left,
                     int top);
 

@@ -3,21 +3,19 @@
 #include <cairo.h>
 
 #include <array>
-#include <cstdint>
+#include <cstddef>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "CairoHandles.h"
 #include "SpriteBlit.h"
 
 namespace pelmora {
 
 // Small images of shapes that a frame paints many times over (a sphere's
-// disc, a label), each drawn once and then placed at whole device pixels.
-// A sprite is kept per key: what is drawn, its colour, the drawing scale and
-// the position's fraction of a pixel, so a placed sprite covers exactly the
-// pixels a direct drawing would, up to the rounding of one more composite.
+// disc, a label), each kept under a key: what is drawn, its colour, the
+// drawing scale and the position's fraction of a pixel.
 class SpriteCache {
 public:
     struct Key {
@@ -27,7 +25,7 @@ public:
     };
 
     struct Sprite {
-        cairo_surface_t* surface = nullptr;
+        CairoSurfacePtr surface;
         // Where the sprite's top-left pixel lies from the shape's own
         // origin pixel, and its size in pixels.
         int offsetX = 0;
@@ -39,21 +37,27 @@ public:
         std::vector<SpriteRow> rows;
     };
 
-    SpriteCache() = default;
-    ~SpriteCache();
-    SpriteCache(const SpriteCache&) = delete;
-    SpriteCache& operator=(const SpriteCache&) = delete;
+    // What the sprites may hold in pixels and row descriptions together
+    // before the cache starts afresh: a frame of 2,000 spheres with labels
+    // fits several times over, and a long run through changing sizes and
+    // charges stays within it.
+    static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
 
     // The sprite stored under `key`, or null.
     const Sprite* find(const Key& key) const;
-    // Keeps `sprite` (taking its surface) under `key`. A cache grown past a
-    // few hundred sprites (a long run through many settings) starts afresh.
+    // Keeps `sprite` under `key`, emptying the cache first when it would
+    // grow past kMostBytes.
     const Sprite& store(const Key& key, Sprite sprite);
     void clear();
     std::size_t size() const { return sprites_.size(); }
+    // The bytes the sprites now hold.
+    std::size_t bytes() const { return bytes_; }
 
 private:
+    static std::size_t bytesOf(const Sprite& sprite);
+
     std::map<Key, Sprite> sprites_;
+    std::size_t bytes_ = 0;
 };
 
 }  // namespace pelmora

@@ -232,9 +232,11 @@ void ViewArea::stepFrame() {
     faultHook_.frameStarting();
     prepareSurface(width, height, gtk_widget_get_scale_factor(area_));
     cairo_t* cr = cairo_create(frame_);
-    canvas_.target(cr, static_cast<double>(height));
-    view_->animateOneFrame();
-    canvas_.finishFrame();
+    {
+        BandedCanvas::Frame frame(canvas_, cr, static_cast<double>(height));
+        view_->animateOneFrame();
+        frame.finish();
+    }
     cairo_destroy(cr);
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "CairoCanvas.h"
+#include "BandedCanvas.h"
 #include "FpsOverlay.h"
 #include "FrameFaultHook.h"
 #include "FramePacer.h"
@@ -91,7 +91,7 @@ private:
     SettingsStores& stores_;
     Options options_;
     GtkWidget* area_;
-    CairoCanvas canvas_;
+    BandedCanvas canvas_;
     GtkSheetHost sheetHost_;
     std::unique_ptr<PelmoraView> view_;
     std::optional<FramePacer> pacer_;

@@ -133,9 +133,11 @@ void HackSession::drawFrame(Clock::time_point now) {
     // lines, 20 to 30 against 42 to 50 frames a second).
     buffer_.setClientSide(view_.thingArray().size() >= kClientSideSpheres);
     cairo_t* cr = buffer_.beginFrame();
-    canvas_.target(cr, static_cast<double>(size_.height));
-    view_.animateOneFrame();
-    canvas_.finishFrame();
+    {
+        BandedCanvas::Frame frame(canvas_, cr, static_cast<double>(size_.height));
+        view_.animateOneFrame();
+        frame.finish();
+    }
     if (overlay_) {
         overlay_->draw(cr, static_cast<double>(size_.width), static_cast<double>(size_.height));
     }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "BackBuffer.h"
-#include "CairoCanvas.h"
+#include "BandedCanvas.h"
 #include "FpsOverlay.h"
 #include "FrameFaultHook.h"
 #include "FramePacer.h"
@@ -58,7 +58,7 @@ private:
     Display* display_;
     Window window_;
     Size size_;
-    CairoCanvas canvas_;
+    BandedCanvas canvas_;
     NoSheetHost sheets_;
     PelmoraView view_;
     BackBuffer buffer_;
