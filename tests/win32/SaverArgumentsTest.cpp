@@ -59,6 +59,17 @@ TEST(SaverArguments, SettingsAndTheModuleNameComeAsEverywhereElse) {
     EXPECT_EQ(configure.options.domain, (SettingsDefaults{{"sphereRadii", "4"}}));
 }
 
+TEST(SaverArguments, ASeedRepeatsAStartAndNoneLeavesItToTheClock) {
+    EXPECT_FALSE(parse({"/s"}).options.seed.has_value());
+    EXPECT_EQ(parse({"/s", "--seed", "4294967295"}).options.seed, 4294967295U);
+    EXPECT_EQ(parse({"/p", "1234", "/seed:7"}).options.seed, 7U);
+    for (const char* bad : {"", "-1", "4294967296", "7x", "seven"}) {
+        EXPECT_EQ(parse({"/s", "--seed", bad}).error,
+                  "--seed \"" + std::string(bad) + "\" is not a whole number from 0 to 4294967295")
+            << bad;
+    }
+}
+
 TEST(SaverArguments, BadArgumentsGetOneLineSayingWhatIsWrong) {
     struct Case {
         std::vector<std::string> args;

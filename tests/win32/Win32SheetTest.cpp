@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -211,6 +212,48 @@ TEST_F(Win32SheetTest, UpDownButtonsStepEachValueInItsOwnUnit) {
     type(dialog, IDC_SPEED, "fast");
     spin(dialog, IDC_SPEED, 1);
     EXPECT_EQ(text(dialog, IDC_SPEED), "fast");
+}
+
+// An owner whose OK fails the way a crowded view's rebuild can.
+class FailingOwner : public SheetOwner {
+public:
+    bool connectWindow(std::string_view, std::unique_ptr<SheetWindow> window) override {
+        window_ = std::move(window);
+        return true;
+    }
+    bool connectControl(std::string_view, std::unique_ptr<SheetControl> control) override {
+        // Every edit holds a value, so OK gets past the dialog's own checks.
+        control->setIntValue(1);
+        controls_.push_back(std::move(control));
+        return true;
+    }
+    bool performAction(std::string_view action) override {
+        actions.emplace_back(action);
+        if (action == "ok:") {
+            throw std::bad_alloc();
+        }
+        return true;
+    }
+    SheetWindow* window() const { return window_.get(); }
+    std::vector<std::string> actions;
+
+private:
+    std::unique_ptr<SheetWindow> window_;
+    std::vector<std::unique_ptr<SheetControl>> controls_;
+};
+
+TEST(Win32SheetFailure, AnOkThatThrowsIsToldAndEndsTheSheetAsCancelled) {
+    Win32SheetHost host(GetModuleHandleW(nullptr), nullptr);
+    std::vector<std::string> refusals;
+    host.setRefusalHandler([&refusals](HWND, const std::string& why) { refusals.push_back(why); });
+    FailingOwner owner;
+    ASSERT_TRUE(host.loadNibNamed("controlPanel", owner));
+    ASSERT_NE(owner.window(), nullptr);
+    HWND dialog = Win32SheetHost::dialogOf(*owner.window());
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_EQ(refusals.size(), 1U);
+    EXPECT_EQ(refusals[0].rfind("The options could not be applied: ", 0), 0U) << refusals[0];
+    EXPECT_EQ(owner.actions, (std::vector<std::string>{"ok:", "cancel:"}));
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ private:
             attached = name.substr(mark + 1);
             name.resize(mark);
         }
-        if (findSetting(name) != nullptr || lowerAscii(name) == "module-name") {
+        if (findSetting(name) != nullptr || lowerAscii(name) == "module-name" || lowerAscii(name) == "seed") {
             return takeValued(index, name, attached);
         }
         return takeMode(index, lowerAscii(name), attached);
@@ -84,6 +84,8 @@ private:
         const std::string value = attached ? *attached : args_[index + 1];
         if (findSetting(name) != nullptr) {
             result_.options.domain.emplace_back(name, value);
+        } else if (lowerAscii(name) == "seed") {
+            takeSeed(value);
         } else {
             std::string why;
             if (!RegistryStores::validModuleName(value, &why)) {
@@ -92,6 +94,17 @@ private:
             result_.options.moduleName = value;
         }
         return attached ? index + 1 : index + 2;
+    }
+
+    void takeSeed(const std::string& value) {
+        unsigned seed = 0;
+        const char* end = value.data() + value.size();
+        const auto [stop, error] = std::from_chars(value.data(), end, seed);
+        if (value.empty() || error != std::errc() || stop != end) {
+            fail("--seed " + quoteForMessage(value) + " is not a whole number from 0 to 4294967295");
+            return;
+        }
+        result_.options.seed = seed;
     }
 
     std::size_t takeMode(std::size_t index, const std::string& name, const std::optional<std::string>& attached) {
@@ -171,6 +184,8 @@ std::string SaverArguments::helpText() {
            "\n"
            "-numberOfThings 80 and the other settings' names, each with a value, override the saved settings "
            "for this run.\n"
+           "\n"
+           "--seed N starts from the layout numbered N, the same each time (default: a new one each start).\n"
            "\n"
            "--module-name NAME keeps the settings under HKEY_CURRENT_USER\\Software\\Pelmora\\NAME (default: "
            "pelmora).\n";

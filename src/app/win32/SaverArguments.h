@@ -18,6 +18,8 @@ struct SaverOptions {
     // The preview pane (/p) or the dialog's owner (/c:HWND), as a number.
     std::optional<std::uint64_t> window;
     std::string moduleName = "pelmora";
+    // --seed N: the generator's seed, for the same start again; else the clock's.
+    std::optional<unsigned> seed;
     // -key value pairs that override the stored settings for this run only.
     SettingsDefaults domain;
 };

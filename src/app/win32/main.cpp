@@ -12,6 +12,7 @@
 #include "FullScreenMode.h"
 #include "PreviewMode.h"
 #include "SaverArguments.h"
+#include "StartSeed.h"
 #include "WideText.h"
 
 namespace {
@@ -32,6 +33,10 @@ void showText(const std::string& text, UINT icon) {
 }
 
 int runMode(HINSTANCE module, const pelmora::SaverOptions& options) {
+    if (options.mode == pelmora::SaverMode::FullScreen || options.mode == pelmora::SaverMode::Preview) {
+        // A new layout each start, unless --seed asks for one again.
+        pelmora::StartSeed::plant(options.seed);
+    }
     switch (options.mode) {
     case pelmora::SaverMode::FullScreen:
         return pelmora::runFullScreen(module, options);

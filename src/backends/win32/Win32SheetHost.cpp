@@ -3,7 +3,9 @@
 #include <commctrl.h>
 
 #include <array>
+#include <exception>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -113,9 +115,27 @@ bool editsHoldValues(HWND dialog) {
     return true;
 }
 
+// The border between Windows' dialog dispatch and the view: an exception
+// that crossed it (memory running out while OK rebuilds a crowded view)
+// would end the program on the spot. It is told instead, and the sheet ends
+// as if cancelled.
 void sendAction(HWND dialog, std::string_view action) {
-    if (DialogBinding* binding = bindingOf(dialog)) {
+    DialogBinding* binding = bindingOf(dialog);
+    if (binding == nullptr) {
+        return;
+    }
+    std::string failure;
+    try {
         binding->owner->performAction(action);
+        return;
+    } catch (const std::exception& error) {
+        failure = error.what();
+    } catch (...) {
+        failure = "an unknown failure";
+    }
+    binding->refused(dialog, "The options could not be applied: " + failure);
+    if (action != "cancel:") {
+        sendAction(dialog, "cancel:");
     }
 }
 
