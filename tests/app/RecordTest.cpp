@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "MissingServer.h"
 #include "CommandLine.h"
 #include "FfmpegSink.h"
+#include "FolderNames.h"
 #include "MemoryStores.h"
+#include "MissingServer.h"
 #include "PngFolderSink.h"
 #include "ProgressBar.h"
 #include "RecordCommand.h"
@@ -171,14 +172,7 @@ void writeFile(const fs::path& path, const std::string& text) {
     out << text;
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::namesIn;
 
 // Puts a shell script named ffmpeg first on PATH for the test's lifetime.
 class FakeFfmpeg {

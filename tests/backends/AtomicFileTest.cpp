@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FileCallLog.h"
+#include "FolderNames.h"
 
 namespace pelmora {
 namespace {
@@ -27,14 +28,7 @@ std::string readFile(const fs::path& path) {
 
 void writeFile(const fs::path& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::namesIn;
 
 class AtomicFileTest : public ::testing::Test {
 protected:
