@@ -10,7 +10,7 @@ build_packages=(
   libcairo2-dev libpango1.0-dev libglib2.0-dev libgtk-3-dev libx11-dev
   libgtk-layer-shell-dev libwayland-dev
   fonts-urw-base35 fontconfig
-  libhwy-dev libxext-dev
+  libhwy-dev libxext-dev libxss-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
