@@ -252,7 +252,7 @@ private:
     // is not an option itself.
     std::size_t takeIdle(std::size_t index, const std::optional<std::string>& inlineValue) {
         given_.insert("idle");
-        const bool nextIsValue = index + 1 < args_.size() && !args_[index + 1].empty() && args_[index + 1][0] != '-';
+        const bool nextIsValue = index + 1 < args_.size() && (args_[index + 1].empty() || args_[index + 1][0] != '-');
         if (!inlineValue && !nextIsValue) {
             result_.options.idleSeconds = IdleMode::kDefaultSeconds;
             return index + 1;
