@@ -9,6 +9,24 @@
 
 namespace pelmora {
 
+namespace {
+
+bool hasProperty(Display* display, Window window, Atom property) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const int result =
+        XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type, &format, &items, &after, &data);
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return result == Success && type != None;
+}
+
+}  // namespace
+
 std::unique_ptr<XIdleSource> XIdleSource::open(std::chrono::seconds delay, Outcome& outcome) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -46,23 +64,28 @@ void XIdleSource::start(Listener& listener) {
 void XIdleSource::waitAgain() { look(); }
 
 bool XIdleSource::daemonRuns(Display* display) {
-    // The daemon puts its version on the root window while it runs; an atom
-    // nobody ever made means no daemon ever ran on this server.
+    // The daemon puts its version on a top-level window of its own, which
+    // goes with its connection; an atom nobody ever made means no daemon
+    // ever ran on this server.
     const Atom version = XInternAtom(display, "_SCREENSAVER_VERSION", True);
     if (version == None) {
         return false;
     }
-    Atom type = None;
-    int format = 0;
-    unsigned long items = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const int result = XGetWindowProperty(display, DefaultRootWindow(display), version, 0, 64, False,
-                                          AnyPropertyType, &type, &format, &items, &after, &data);
-    if (data != nullptr) {
-        XFree(data);
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+        return false;
     }
-    return result == Success && type != None;
+    bool found = false;
+    for (unsigned int index = 0; index < count && !found; ++index) {
+        found = hasProperty(display, children[index], version);
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
 }
 
 void XIdleSource::lookIn(std::chrono::milliseconds wait) {

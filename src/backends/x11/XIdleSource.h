@@ -34,7 +34,7 @@ public:
 private:
     XIdleSource(Display* display, std::chrono::seconds delay);
     static gboolean onLook(gpointer self);
-    // True when XScreenSaver's daemon has announced itself on the root window.
+    // True when XScreenSaver's daemon has announced itself on a top-level window.
     static bool daemonRuns(Display* display);
 
     void lookIn(std::chrono::milliseconds wait);
