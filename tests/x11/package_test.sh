@@ -23,6 +23,7 @@ installed=(
   share/metainfo/org.pelmora.Pelmora.metainfo.xml
   share/doc/pelmora/copyright
   share/doc/pelmora/changelog.gz
+  lib/systemd/user/pelmora-idle.service
 )
 
 for tool in lintian desktop-file-validate appstreamcli readelf; do
@@ -47,6 +48,8 @@ for entry in "$prefix/share/applications/pelmora.desktop" "$prefix/share/applica
 done
 appstreamcli validate --no-net "$prefix/share/metainfo/org.pelmora.Pelmora.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   { cat "$work/appstream.log"; fail "appstreamcli rejects the metadata"; }
+grep -qx "ExecStart=$prefix/bin/pelmora --idle" "$prefix/lib/systemd/user/pelmora-idle.service" ||
+  fail "the user unit does not start the installed program"
 grep -qx "Exec=$prefix/libexec/xscreensaver/pelmora --root" "$prefix/share/applications/screensavers/pelmora.desktop" ||
   fail "the MATE entry does not name the installed hack"
 zgrep -q "$prefix/share/xscreensaver/config/pelmora.xml" "$prefix/share/man/man1/pelmora.1.gz" ||
