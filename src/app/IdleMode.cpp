@@ -18,6 +18,7 @@
 #include "IdleWatcher.h"
 #include "InteractiveOptions.h"
 #include "SettingsSetup.h"
+#include "WaylandIdleSource.h"
 #include "XIdleSource.h"
 
 namespace pelmora {
@@ -78,14 +79,17 @@ bool onX11Display() {
 }
 
 // The first idle source the desktop offers, or nothing after a one-line
-// message; `status` is then the exit status. Each desktop's own source
-// (GNOME's idle monitor, a Wayland idle protocol) is tried here before the
-// X server's.
+// message; `status` is then the exit status. GNOME's idle monitor, where the
+// session bus has it, belongs first in this list.
 std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
     status = kNoIdleSource;
     if (!onX11Display()) {
-        std::fputs("pelmora: --idle finds no idle signal on this desktop yet (it knows the X server's); "
-                   "run pelmora from the desktop's own idle hook instead, such as swayidle with --layer overlay\n",
+        if (auto source = WaylandIdleSource::open(delay)) {
+            return source;
+        }
+        std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads KDE's "
+                   "org_kde_kwin_idle, which KWin and sway offer); run pelmora from the desktop's own idle hook "
+                   "instead\n",
                    stderr);
         return nullptr;
     }
