@@ -1,13 +1,10 @@
 #include "IdleMode.h"
 
-#include <glib-unix.h>
 #include <gtk/gtk.h>
-#include <signal.h>
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
@@ -17,6 +14,9 @@
 #include "GtkSaverViews.h"
 #include "IdleWatcher.h"
 #include "InteractiveOptions.h"
+#include "LayerDesktop.h"
+#include "LayerSaverViews.h"
+#include "ModeLoop.h"
 #include "SettingsSetup.h"
 #include "WaylandIdleSource.h"
 #include "XIdleSource.h"
@@ -28,47 +28,6 @@ namespace {
 // The exit statuses of a desktop the mode cannot serve.
 constexpr int kNoIdleSource = 1;
 constexpr int kSaverDaemonRuns = 2;
-
-// SIGTERM, SIGINT and SIGHUP end the loop like any other event, so the views
-// are dropped and the status is 0: being stopped is how a resident saver
-// ends. Caught from before the display opens, a signal during the setup
-// ends the run as soon as it starts instead of killing the process.
-class StopSignals {
-public:
-    StopSignals() : loop_(g_main_loop_new(nullptr, FALSE)) {
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            sources_.push_back(g_unix_signal_add(signal, onSignal, this));
-        }
-    }
-    ~StopSignals() {
-        for (const guint source : sources_) {
-            g_source_remove(source);
-        }
-        g_main_loop_unref(loop_);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    // Runs the loop until a signal.
-    void run() {
-        if (!stopped_) {
-            g_main_loop_run(loop_);
-        }
-    }
-
-private:
-    static gboolean onSignal(gpointer self) {
-        auto* signals = static_cast<StopSignals*>(self);
-        // A quit before the loop runs would be forgotten when it starts.
-        signals->stopped_ = true;
-        g_main_loop_quit(signals->loop_);
-        return G_SOURCE_CONTINUE;
-    }
-
-    GMainLoop* loop_;
-    std::vector<guint> sources_;
-    bool stopped_ = false;
-};
 
 bool onX11Display() {
 #ifdef GDK_WINDOWING_X11
@@ -116,6 +75,17 @@ std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) 
     return nullptr;
 }
 
+// Overlays where the compositor has layer shell, as --layer overlay makes
+// them, else full-screen windows, as --fullscreen makes them.
+std::unique_ptr<IdleViews> makeViews(SettingsStores& stores, const ViewArea::Options& view, const char*& kind) {
+    if (LayerDesktop::openDisplay() == LayerDesktop::Support::Ready) {
+        kind = "layer-shell overlays";
+        return std::make_unique<LayerSaverViews>(stores, view);
+    }
+    kind = "full-screen windows";
+    return std::make_unique<GtkSaverViews>(stores, view);
+}
+
 }  // namespace
 
 std::string IdleMode::helpText() {
@@ -127,7 +97,9 @@ std::string IdleMode::helpText() {
 }
 
 int IdleMode::run(const ProgramOptions& options) {
-    StopSignals signals;
+    // First, so that a signal while the display opens ends the mode cleanly
+    // once it would start.
+    ModeLoop loop;
     if (!options.display.empty()) {
         useDisplay(options.display);
     }
@@ -137,26 +109,29 @@ int IdleMode::run(const ProgramOptions& options) {
                    stderr);
         return kNoIdleSource;
     }
-    int status = 0;
-    auto source = openSource(std::chrono::seconds(options.idleSeconds), status);
+    int refusal = 0;
+    auto source = openSource(std::chrono::seconds(options.idleSeconds), refusal);
     if (!source) {
-        return status;
-    }
-    if (options.verbose) {
-        std::fprintf(stderr, "pelmora: idle source: %s, after %d s\n", source->name(), options.idleSeconds);
+        return refusal;
     }
     auto stores = makeSettingsStores(options);
-    ViewArea::Options view{options.moduleName, false, options.fps, std::nullopt, options.threads, options.verbose};
+    ViewArea::Options view{options.moduleName, false, options.fps, std::nullopt, options.threads, options.verbose,
+                           nullptr, [&loop] { loop.fail(); }};
     if (options.delayMicroseconds) {
         view.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }
+    const char* kind = "";
+    auto views = makeViews(*stores, view, kind);
+    if (options.verbose) {
+        std::fprintf(stderr, "pelmora: idle source: %s, after %d s; views: %s\n", source->name(), options.idleSeconds,
+                     kind);
+    }
     seedFirstView(options);
-    GtkSaverViews views(*stores, view);
-    IdleWatcher watcher(*source, views);
+    IdleWatcher watcher(*source, *views);
     watcher.start();
-    signals.run();
+    const int status = loop.run();
     watcher.stop();
-    return 0;
+    return status;
 }
 
 }  // namespace pelmora

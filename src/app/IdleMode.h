@@ -15,8 +15,8 @@ public:
     static constexpr int kLongestSeconds = 86400;
 
     static std::string helpText();
-    // Runs until SIGTERM, SIGINT or SIGHUP (status 0); 2 where a saver daemon
-    // already runs, 1 where no idle source is found.
+    // Runs until SIGTERM, SIGINT or SIGHUP (status 0) or a failing frame (1);
+    // 2 where a saver daemon already runs, 1 where no idle source is found.
     static int run(const ProgramOptions& options);
 };
 
