@@ -90,5 +90,20 @@ TEST_F(IdleModeTest, IdlenessShowsTheSaverInputEndsItAndTheNextIdlePeriodShowsIt
         << saver.standardError();
 }
 
+TEST_F(IdleModeTest, EachSignalEndsTheWaitWithStatusZero) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        HackProcess saver(PELMORA_PROGRAM, {"--idle", "--verbose"},
+                          {{"DISPLAY", server_.display()}, {"XDG_CONFIG_HOME", config_.string()}, {"WAYLAND_DISPLAY", ""}});
+        // Signalled once it waits, which its --verbose line tells.
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (saver.standardError().find("idle source") == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(50ms);
+        }
+        ASSERT_EQ(kill(saver.pid(), signal), 0);
+        EXPECT_EQ(saver.waitForExit(10s), 0) << "signal " << signal << ": " << saver.standardError();
+    }
+}
+
 }  // namespace
 }  // namespace pelmora::testing
