@@ -47,8 +47,7 @@ std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) 
             return source;
         }
         std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads KDE's "
-                   "org_kde_kwin_idle, which KWin and sway offer); run pelmora from the desktop's own idle hook "
-                   "instead\n",
+                   "org_kde_kwin_idle, which KWin and sway offer); start pelmora --fullscreen by hand here instead\n",
                    stderr);
         return nullptr;
     }

@@ -482,6 +482,17 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
                              {"NO_AT_BRIDGE", "1"},
                              {"XDG_CONFIG_HOME", runtime + "/config"}});
         expectOneLineNaming(pelmora, "has no layer shell");
+        // Nor an idle timer that the resident saver could wait on.
+        HackProcess idle(PELMORA_PROGRAM, {"--idle"},
+                         {{"XDG_RUNTIME_DIR", runtime},
+                          {"WAYLAND_DISPLAY", "wayland-pelmora"},
+                          {"DISPLAY", ""},
+                          {"NO_AT_BRIDGE", "1"},
+                          {"XDG_CONFIG_HOME", runtime + "/config"}});
+        EXPECT_EQ(idle.waitForExit(kPatience), 1);
+        EXPECT_NE(idle.standardError().find("pelmora: --idle finds no idle timer on this Wayland compositor"),
+                  std::string::npos)
+            << idle.standardError();
     }
     std::filesystem::remove_all(runtime);
 
