@@ -1,8 +1,9 @@
 #!/bin/sh
 # What `pelmora --idle` costs while the user works: CPU time and wake-ups of
-# all its threads over a stretch of waiting, on a private Xvfb, read from
-# /proc (schedstat's nanoseconds on the CPU, and the context switches: a
-# thread that blocks and wakes again switches once).
+# all its threads over a stretch of waiting, on a private Xvfb where xdotool
+# moves the pointer every 10 s (a user at work, so the saver never starts),
+# read from /proc (schedstat's nanoseconds on the CPU, and the context
+# switches: a thread that blocks and wakes again switches once).
 # Usage: bench/idle_cost.sh PELMORA [SECONDS] [IDLE_SECONDS]
 # e.g.   bench/idle_cost.sh build/src/app/pelmora 60
 set -eu
@@ -23,9 +24,13 @@ for _ in $(seq 1 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break;
 config=$(mktemp -d)
 DISPLAY=$display WAYLAND_DISPLAY= XDG_CONFIG_HOME=$config "$pelmora" --idle "$delay" >/dev/null 2>&1 &
 saver=$!
+DISPLAY=$display xdotool mousemove 0 0
 sleep 5  # settle: the display, the settings and the first look at the idle time
 c0=$(cpu $saver); s0=$(switches $saver); threads=$(ls /proc/$saver/task | wc -l)
-sleep "$seconds"
+for step in $(seq 10 10 "$seconds"); do
+  DISPLAY=$display xdotool mousemove $((step % 200)) 100
+  sleep 10
+done
 c1=$(cpu $saver); s1=$(switches $saver)
 rm -rf "$config"
 awk -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v t="$seconds" -v n="$threads" 'BEGIN {
