@@ -8,9 +8,9 @@ set -euo pipefail
 build_packages=(
   build-essential cmake pkg-config
   libcairo2-dev libpango1.0-dev libglib2.0-dev libgtk-3-dev libx11-dev
-  libgtk-layer-shell-dev libwayland-dev
+  libgtk-layer-shell-dev libwayland-dev plasma-wayland-protocols
   fonts-urw-base35 fontconfig
-  libhwy-dev libxext-dev
+  libhwy-dev libxext-dev libxss-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(

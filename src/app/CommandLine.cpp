@@ -6,6 +6,7 @@
 #include <set>
 
 #include "ArgumentDomainStores.h"
+#include "IdleMode.h"
 #include "KeyFileStores.h"
 #include "LayerMode.h"
 #include "PelmoraView.h"
@@ -43,6 +44,7 @@ const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
         {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "seed", "display",
                              "verbose", "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
         {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay", "seed", "verbose"}},
+        {ProgramMode::Idle, {"idle", "fps", "no-fps", "module-name", "threads", "delay", "seed", "verbose", "display"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads", "rate", "force"}},
     };
@@ -54,6 +56,7 @@ const char* modeName(ProgramMode mode) {
         case ProgramMode::Window: return "the window";
         case ProgramMode::Hack: return "--root";
         case ProgramMode::Layer: return "--layer";
+        case ProgramMode::Idle: return "--idle";
         case ProgramMode::Trace: return "trace";
         case ProgramMode::Record: return "record";
         case ProgramMode::Help: return "--help";
@@ -131,6 +134,9 @@ private:
             const std::string value = inlineValue ? *inlineValue : args_[index + 1];
             takeValued(name, value);
             return inlineValue ? index + 1 : index + 2;
+        }
+        if (name == "idle") {
+            return takeIdle(index, inlineValue);
         }
         if (inlineValue) {
             fail("option " + quoteForMessage(arg) + " takes no value");
@@ -242,6 +248,24 @@ private:
         }
     }
 
+    // --idle's seconds are optional: the next argument is taken only when it
+    // is not an option itself.
+    std::size_t takeIdle(std::size_t index, const std::optional<std::string>& inlineValue) {
+        given_.insert("idle");
+        const bool nextIsValue = index + 1 < args_.size() && (args_[index + 1].empty() || args_[index + 1][0] != '-');
+        if (!inlineValue && !nextIsValue) {
+            result_.options.idleSeconds = IdleMode::kDefaultSeconds;
+            return index + 1;
+        }
+        const std::string& value = inlineValue ? *inlineValue : args_[index + 1];
+        const auto seconds = wholeNumber<int>(value);
+        if (!seconds || *seconds < 1 || *seconds > IdleMode::kLongestSeconds) {
+            fail("--idle " + quoteForMessage(value) + " is not a number of seconds from 1 to 86400");
+        }
+        result_.options.idleSeconds = seconds.value_or(0);
+        return inlineValue ? index + 1 : index + 2;
+    }
+
     void takeSize(const std::string& value) {
         const auto cross = value.find('x');
         const auto width = cross == std::string::npos ? std::nullopt : wholeNumber<std::int32_t>(value.substr(0, cross));
@@ -263,7 +287,9 @@ private:
             return;
         }
         const bool windowOptions = o.fullscreen || o.preview;
-        if (o.layer) {
+        if (given_.count("idle") != 0) {
+            o.mode = ProgramMode::Idle;
+        } else if (o.layer) {
             o.mode = ProgramMode::Layer;
         } else if (o.root || o.windowId) {
             o.mode = ProgramMode::Hack;
@@ -328,11 +354,12 @@ std::string CommandLine::helpText() {
         "  pelmora [--fullscreen] [--preview] [--fps] [OPTIONS]   run in a window\n"
         "  pelmora --root | --window-id ID [--fps] [OPTIONS]      run as an XScreenSaver or xsecurelock hack\n"
         "  pelmora --layer overlay|background [--fps] [OPTIONS]   run as a Wayland saver or wallpaper\n"
+        "  pelmora --idle [SECONDS] [--fps] [OPTIONS]             be the desktop's screen saver\n"
         "  pelmora trace [--frames N] [--size WxH] [--seed S] [--draw] [OPTIONS]\n"
         "  pelmora record [--frames N] [--size WxH] [--seed S] [--output PATH] [OPTIONS]\n"
         "  pelmora --help | --version\n"
         "\n"
-        "Window, hack and layer:\n"
+        "Window, hack, layer and idle:\n"
         "  --fps              show frames per second and load over the picture, and every 5 s\n"
         "                     on standard error, naming the monitor of each line\n"
         "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
@@ -353,7 +380,7 @@ std::string CommandLine::helpText() {
         "                     pairs only (not under xsecurelock, which keeps the file)\n"
         "  -window, -visual X, -install, -noinstall, -mono, -pair, -sync and\n"
         "  -geometry G are taken and ignored\n"
-        + LayerMode::helpText() +
+        + LayerMode::helpText() + IdleMode::helpText() +
         "trace (JSON Lines of every sphere after each frame, on standard output):\n"
         "  --frames N         frames to run (default 10)\n"
         "  --size WxH         bounds of the view (default 800x600)\n"

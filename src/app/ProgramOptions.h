@@ -9,7 +9,7 @@
 
 namespace pelmora {
 
-enum class ProgramMode { Window, Hack, Layer, Trace, Record, Help, Version };
+enum class ProgramMode { Window, Hack, Layer, Idle, Trace, Record, Help, Version };
 
 // Everything the command line asked for, already checked. Options start with
 // one or two dashes alike ("-fps" is "--fps"); a single-dash name that is a
@@ -32,6 +32,8 @@ struct ProgramOptions {
     std::optional<std::uint64_t> windowId;
     // Layer mode.
     std::optional<ScreenLayer> layer;
+    // Idle mode: seconds without input before the saver shows.
+    int idleSeconds = 0;
     // XScreenSaver's way (`--root` or `--window-id` given): the registered
     // defaults and the -key value pairs are the whole configuration; no
     // settings file is read.

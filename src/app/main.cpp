@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "HackMode.h"
+#include "IdleMode.h"
 #include "LayerMode.h"
 #include "RecordCommand.h"
 #include "SettingsSetup.h"
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
             return runHackMode(options);
         case ProgramMode::Layer:
             return LayerMode::run(options);
+        case ProgramMode::Idle:
+            return IdleMode::run(options);
         case ProgramMode::Window:
             break;
     }

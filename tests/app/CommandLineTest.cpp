@@ -132,7 +132,8 @@ TEST(CommandLine, TheStandardHackOptionsAreTakenAndDisplayIsKept) {
 
 TEST(CommandLine, EveryModeOnADisplayTakesASeedAndVerboseAndDelay) {
     for (const std::vector<std::string>& mode :
-         {std::vector<std::string>{}, {"--fullscreen"}, {"--root"}, {"--layer", "overlay"}, {"--layer", "background"}}) {
+         {std::vector<std::string>{}, {"--fullscreen"}, {"--root"}, {"--layer", "overlay"}, {"--layer", "background"},
+          {"--idle"}}) {
         std::vector<std::string> args = mode;
         args.insert(args.end(), {"--seed", "7", "--verbose", "--delay", "20000"});
         const auto parsed = parse(args);
@@ -144,7 +145,7 @@ TEST(CommandLine, EveryModeOnADisplayTakesASeedAndVerboseAndDelay) {
     EXPECT_FALSE(parse({}).options.seed);  // the clock's, chosen at the start
     // Where the help lists these, it says that all three modes take them.
     const std::string help = CommandLine::helpText();
-    EXPECT_NE(help.find("Window, hack and layer:\n  --fps"), std::string::npos);
+    EXPECT_NE(help.find("Window, hack, layer and idle:\n  --fps"), std::string::npos);
     EXPECT_NE(help.find("  --delay USEC"), std::string::npos);
 }
 
@@ -227,6 +228,31 @@ TEST(CommandLine, LayerModeTakesOverlayOrBackground) {
     EXPECT_EQ(errorOf({"--layer", "overlay", "--fullscreen"}), "option --fullscreen does not apply to --layer");
     EXPECT_EQ(errorOf({"trace", "--layer", "overlay"}), "option --layer does not apply to trace");
     EXPECT_NE(CommandLine::helpText().find("--layer background"), std::string::npos);
+}
+
+TEST(CommandLine, IdleModeTakesAnOptionalDelayInSeconds) {
+    const auto plain = parse({"--idle", "-numberOfThings", "5", "--threads", "2"});
+    EXPECT_EQ(plain.error, "");
+    EXPECT_EQ(plain.options.mode, ProgramMode::Idle);
+    EXPECT_EQ(plain.options.idleSeconds, 300);
+    EXPECT_EQ(plain.options.domain.size(), 1U);
+    EXPECT_EQ(plain.options.threads, 2);
+    EXPECT_EQ(parse({"--idle", "60", "--fps"}).options.idleSeconds, 60);
+    EXPECT_EQ(parse({"-idle=86400"}).options.idleSeconds, 86400);
+    EXPECT_EQ(parse({"--fps", "--idle"}).options.idleSeconds, 300);
+    // A locker's variable left in the environment does not make it a hack.
+    EXPECT_EQ(parse({"--idle", "10"}, std::string("0x400007")).options.mode, ProgramMode::Idle);
+    EXPECT_EQ(parse({"--idle", "--display", ":3"}).options.display, ":3");
+
+    for (const char* bad : {"0", "86401", "5m", "", "9999999999"}) {
+        EXPECT_EQ(errorOf({"--idle", bad}), "--idle \"" + std::string(bad) + "\" is not a number of seconds from 1 to 86400")
+            << bad;
+    }
+    EXPECT_EQ(errorOf({"--idle", "10", "20"}), "unexpected argument \"20\"");
+    EXPECT_EQ(errorOf({"--idle", "--fullscreen"}), "option --fullscreen does not apply to --idle");
+    EXPECT_EQ(errorOf({"--idle", "--layer", "overlay"}), "option --layer does not apply to --idle");
+    EXPECT_EQ(errorOf({"trace", "--idle"}), "option --idle does not apply to trace");
+    EXPECT_NE(CommandLine::helpText().find("--idle [SECONDS]"), std::string::npos);
 }
 
 }  // namespace

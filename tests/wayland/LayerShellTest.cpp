@@ -424,6 +424,25 @@ TEST_F(LayerShellTest, AFrameThatThrowsEndsTheLayerWithOneLineAndStatusOne) {
     EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1"));
 }
 
+// The resident saver on the compositor's idle timer: idleness shows it, a
+// key ends it, and the next idle period shows it again.
+TEST_F(LayerShellTest, TheResidentSaverShowsWhenIdleEndsOnAKeyAndShowsAgain) {
+    SwayServer sway("output HEADLESS-1 resolution 320x240\n");
+    ASSERT_EQ(sway.error(), "");
+    HackProcess pelmora(PELMORA_PROGRAM, {"--idle", "2", "--verbose"}, sway.clientEnvironment());
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora.standardError();
+    ASSERT_EQ(sway.runClient("wtype -s 300 a"), 0);
+    EXPECT_TRUE(waitUntilGone(sway, "HEADLESS-1")) << pelmora.standardError();
+    EXPECT_TRUE(pelmora.running());
+    EXPECT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora.standardError();
+    kill(pelmora.pid(), SIGTERM);
+    EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+    EXPECT_NE(pelmora.standardError().find("pelmora: idle source: the compositor's idle timer (org_kde_kwin_idle), after 2 s; "
+                                               "views: layer-shell overlays\n"),
+              std::string::npos)
+        << pelmora.standardError();
+}
+
 // The line a layer mode gives where it cannot run: its own, once, naming
 // what works there instead (GTK's own complaints about the desktop aside).
 void expectOneLineNaming(HackProcess& pelmora, const std::string& why) {
@@ -463,6 +482,17 @@ TEST_F(LayerShellTest, WithoutLayerShellOneLineNamesWhatWorks) {
                              {"NO_AT_BRIDGE", "1"},
                              {"XDG_CONFIG_HOME", runtime + "/config"}});
         expectOneLineNaming(pelmora, "has no layer shell");
+        // Nor an idle timer that the resident saver could wait on.
+        HackProcess idle(PELMORA_PROGRAM, {"--idle"},
+                         {{"XDG_RUNTIME_DIR", runtime},
+                          {"WAYLAND_DISPLAY", "wayland-pelmora"},
+                          {"DISPLAY", ""},
+                          {"NO_AT_BRIDGE", "1"},
+                          {"XDG_CONFIG_HOME", runtime + "/config"}});
+        EXPECT_EQ(idle.waitForExit(kPatience), 1);
+        EXPECT_NE(idle.standardError().find("pelmora: --idle finds no idle timer on this Wayland compositor"),
+                  std::string::npos)
+            << idle.standardError();
     }
     std::filesystem::remove_all(runtime);
 

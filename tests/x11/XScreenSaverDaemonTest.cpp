@@ -156,6 +156,26 @@ TEST_F(XScreenSaverDaemonTest, TheDaemonRunsTheHackFromItsProgramsListAndTheScre
     EXPECT_TRUE(daemon->waitForExit(10s).has_value());
 }
 
+TEST_F(XScreenSaverDaemonTest, TheResidentSaverLeavesTheScreenToARunningDaemonAndSaysHowToJoinIt) {
+    auto daemon = runAsUser({"xscreensaver", "-no-splash"});
+    // The daemon answers once it has announced itself on the root window.
+    bool answered = false;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!answered && std::chrono::steady_clock::now() < deadline) {
+        answered = runAsUser({"xscreensaver-command", "-time"})->waitForExit(10s) == 0;
+        std::this_thread::sleep_for(200ms);
+    }
+    ASSERT_TRUE(answered) << "the xscreensaver daemon did not answer: " << daemon->standardError();
+    HackProcess idle(PELMORA_PROGRAM, {"--idle", "1"},
+                     {{"DISPLAY", display_}, {"HOME", home_.string()}, {"WAYLAND_DISPLAY", ""}});
+    EXPECT_EQ(idle.waitForExit(20s), 2);
+    const std::string message = idle.standardError();
+    EXPECT_NE(message.find("XScreenSaver's daemon already runs screen savers"), std::string::npos) << message;
+    EXPECT_NE(message.find("~/.xscreensaver"), std::string::npos) << message;
+    runAsUser({"xscreensaver-command", "-exit"})->waitForExit(10s);
+    EXPECT_TRUE(daemon->waitForExit(10s).has_value());
+}
+
 // Two monitors of different sizes, side by side, as RandR outputs.
 class XScreenSaverTwoMonitorTest : public XScreenSaverDaemonTest {
 protected:

@@ -7,6 +7,8 @@
 #   package_test.sh BUILD_DIR
 set -euo pipefail
 build_dir=$1
+# A pipe into grep reads to the end (no -q): under pipefail a grep that left
+# at the first match would make the writer's SIGPIPE fail the check now and then.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -23,6 +25,7 @@ installed=(
   share/metainfo/org.pelmora.Pelmora.metainfo.xml
   share/doc/pelmora/copyright
   share/doc/pelmora/changelog.gz
+  lib/systemd/user/pelmora-idle.service
 )
 
 for tool in lintian desktop-file-validate appstreamcli readelf; do
@@ -38,7 +41,7 @@ for path in "${installed[@]}"; do
 done
 [[ -L $prefix/libexec/xscreensaver/pelmora && $(readlink "$prefix/libexec/xscreensaver/pelmora") == ../../bin/pelmora ]] ||
   fail "the hack is not a relative link to the one installed program"
-"$prefix/libexec/xscreensaver/pelmora" --version | grep -q '^pelmora ' || fail "the installed hack does not run"
+"$prefix/libexec/xscreensaver/pelmora" --version | grep '^pelmora ' >/dev/null || fail "the installed hack does not run"
 for entry in "$prefix/share/applications/pelmora.desktop" "$prefix/share/applications/screensavers/pelmora.desktop"; do
   # Hints (such as MATE's Screensaver category not being a main one) are not faults.
   complaints=$(desktop-file-validate "$entry" 2>&1 | grep -v ': hint: ' || true)
@@ -47,6 +50,8 @@ for entry in "$prefix/share/applications/pelmora.desktop" "$prefix/share/applica
 done
 appstreamcli validate --no-net "$prefix/share/metainfo/org.pelmora.Pelmora.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   { cat "$work/appstream.log"; fail "appstreamcli rejects the metadata"; }
+grep -qx "ExecStart=$prefix/bin/pelmora --idle" "$prefix/lib/systemd/user/pelmora-idle.service" ||
+  fail "the user unit does not start the installed program"
 grep -qx "Exec=$prefix/libexec/xscreensaver/pelmora --root" "$prefix/share/applications/screensavers/pelmora.desktop" ||
   fail "the MATE entry does not name the installed hack"
 zgrep -q "$prefix/share/xscreensaver/config/pelmora.xml" "$prefix/share/man/man1/pelmora.1.gz" ||
@@ -70,11 +75,11 @@ listing=$(dpkg -c "${debs[0]}")
 for path in "${installed[@]}"; do
   grep -qE " \./usr/$path( -> .*)?\$" <<<"$listing" || fail "the package lacks /usr/$path"
 done
-dpkg-deb -f "${debs[0]}" Depends | grep -q libx11 || fail "the package does not depend on the libraries it links"
-dpkg-deb -f "${debs[0]}" Description | grep -q 'Wayland compositors with layer shell' ||
+dpkg-deb -f "${debs[0]}" Depends | grep libx11 >/dev/null || fail "the package does not depend on the libraries it links"
+dpkg-deb -f "${debs[0]}" Description | grep 'Wayland compositors with layer shell' >/dev/null ||
   fail "the package's description does not name the Wayland modes"
 dpkg-deb --fsys-tarfile "${debs[0]}" | tar -xO ./usr/share/applications/screensavers/pelmora.desktop |
-  grep -qx 'Exec=/usr/libexec/xscreensaver/pelmora --root' || fail "the packaged MATE entry does not name /usr/libexec"
+  grep -x 'Exec=/usr/libexec/xscreensaver/pelmora --root' >/dev/null || fail "the packaged MATE entry does not name /usr/libexec"
 
 # Hardening that lintian reports only as information: BIND_NOW and fortified calls.
 extracted=$work/extracted
@@ -83,7 +88,7 @@ dpkg-deb -x "${debs[0]}" "$extracted"
 dynamic=$(readelf -dW "$extracted/usr/bin/pelmora")
 grep -q 'BIND_NOW' <<<"$dynamic" || fail "the program is not linked with -z now"
 grep -q 'PIE' <<<"$dynamic" || fail "the program is not position independent"
-readelf -lW "$extracted/usr/bin/pelmora" | grep -q GNU_RELRO || fail "the program has no RELRO segment"
+readelf -lW "$extracted/usr/bin/pelmora" | grep GNU_RELRO >/dev/null || fail "the program has no RELRO segment"
 symbols=$(readelf --dyn-syms -W "$extracted/usr/bin/pelmora")
 grep -q '__stack_chk_fail' <<<"$symbols" || fail "the program is built without the stack protector"
 grep -q '__[a-z]*printf_chk' <<<"$symbols" || fail "the program is built without _FORTIFY_SOURCE"

@@ -14,6 +14,24 @@ GtkDesktop::GtkDesktop(SettingsStores& stores, Options options)
 
 GtkDesktop::~GtkDesktop() { windows_.clear(); }
 
+std::vector<std::unique_ptr<PelmoraWindow>> GtkDesktop::saverWindows(SettingsStores& stores,
+                                                                    const ViewArea::Options& view,
+                                                                    const std::function<void()>& requestClose) {
+    std::vector<std::unique_ptr<PelmoraWindow>> windows;
+    GdkDisplay* display = gdk_display_get_default();
+    const int monitors = gdk_display_get_n_monitors(display);
+    for (int index = 0; index < monitors; ++index) {
+        PelmoraWindow::Options window{view, true, gdk_display_get_monitor(display, index), index};
+        windows.push_back(std::make_unique<PelmoraWindow>(stores, window, requestClose));
+    }
+    if (windows.empty()) {
+        // A display that reports no monitor still has a screen to cover.
+        windows.push_back(
+            std::make_unique<PelmoraWindow>(stores, PelmoraWindow::Options{view, true, nullptr, 0}, requestClose));
+    }
+    return windows;
+}
+
 void GtkDesktop::createWindows() {
     const ViewArea::Options view{options_.moduleName, options_.preview, options_.fps, options_.frameInterval,
                                  options_.threads, options_.verbose, nullptr, [this] { loop_.fail(); }};
@@ -24,17 +42,7 @@ void GtkDesktop::createWindows() {
         windows_.push_back(std::make_unique<PelmoraWindow>(stores_, PelmoraWindow::Options{view}, requestClose));
         return;
     }
-    GdkDisplay* display = gdk_display_get_default();
-    const int monitors = gdk_display_get_n_monitors(display);
-    for (int index = 0; index < monitors; ++index) {
-        PelmoraWindow::Options window{view, true, gdk_display_get_monitor(display, index), index};
-        windows_.push_back(std::make_unique<PelmoraWindow>(stores_, window, requestClose));
-    }
-    if (windows_.empty()) {
-        // A display that reports no monitor still has a screen to cover.
-        windows_.push_back(
-            std::make_unique<PelmoraWindow>(stores_, PelmoraWindow::Options{view, true, nullptr, 0}, requestClose));
-    }
+    windows_ = saverWindows(stores_, view, requestClose);
 }
 
 int GtkDesktop::run() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,12 @@ public:
 
     // Shows the windows and runs until one of them closes; the exit status.
     int run();
+
+    // One saver window per monitor (at least one), not shown yet; each calls
+    // `requestClose` on saver input.
+    static std::vector<std::unique_ptr<PelmoraWindow>> saverWindows(SettingsStores& stores,
+                                                                    const ViewArea::Options& view,
+                                                                    const std::function<void()>& requestClose);
 
 private:
     void createWindows();
