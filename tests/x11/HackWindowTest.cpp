@@ -4,13 +4,16 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -213,6 +216,27 @@ TEST_F(HackWindowTest, SettingsOnTheCommandLineAndTheFrameRateOverlay) {
     }));
 }
 
+// The CPU time `pid` has used so far, user and system, in clock ticks.
+long cpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The command name may hold spaces; the fields after it are plain.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long user = 0;
+    long system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            user = std::stol(field);
+        } else if (index == 15) {
+            system = std::stol(field);
+            break;
+        }
+    }
+    return user + system;
+}
+
 TEST_F(HackWindowTest, DelayPacesTheFrames) {
     // Ten seconds between frames: after the first, the picture holds still,
     // where at the default rate the spheres and the background move on.
@@ -239,9 +263,15 @@ TEST_F(HackWindowTest, DelayPacesTheFrames) {
         auto hack = startHack(arguments);
         ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
         const Picture first = window.picture();
+        const long cpuBefore = cpuTicks(hack->pid());
         std::this_thread::sleep_for(1s);
         EXPECT_EQ(samePicture(first, window.picture()), slow);
         EXPECT_TRUE(hack->running()) << hack->standardError();
+        if (slow) {
+            // Between frames it sleeps: a loop that kept looking would burn
+            // most of that second, even on a loaded machine.
+            EXPECT_LT(cpuTicks(hack->pid()) - cpuBefore, sysconf(_SC_CLK_TCK) / 4);
+        }
     }
 }
 
