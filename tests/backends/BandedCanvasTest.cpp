@@ -95,6 +95,25 @@ void expectSamePicture(int frames, const std::function<void(Canvas&, int)>& draw
 // A clip a host sets on one frame's context (a few rows at the bottom of a
 // band or of the frame, a strip at the top or side) keeps those pixels as
 // they were, as a frame drawn straight does.
+// A crowded frame really is split: drawn whole it would give the same
+// picture, only slower.
+TEST(BandedCanvas, SplitsACrowdedFrameIntoTheBandsAskedFor) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    for (const std::int32_t bands : {1, 2, 3}) {
+        BandedCanvas canvas;
+        canvas.setBands(bands);
+        cairo_t* cr = cairo_create(surface);
+        {
+            BandedCanvas::Frame frame(canvas, cr, kHeight);
+            drawScene(canvas, 0);
+            frame.finish();
+        }
+        cairo_destroy(cr);
+        EXPECT_EQ(canvas.bandsOfLastFrame(), bands);
+    }
+    cairo_surface_destroy(surface);
+}
+
 TEST(BandedCanvas, HonoursAClipThatComesAfterUnclippedFrames) {
     const struct {
         double x, y, width, height;

@@ -44,6 +44,8 @@ public:
 
     // How many bands frames are drawn in; 1 or fewer draws straight.
     void setBands(std::int32_t bands);
+    // How many bands drew the last frame; 1 when it was drawn straight.
+    std::int32_t bandsOfLastFrame() const { return banded_ ? banded_->lastBands() : 1; }
     // For frames drawn straight: see CairoCanvas.
     void setSpriteCaching(bool on) { direct_.setSpriteCaching(on); }
     void setDirectSprites(bool on) { direct_.setDirectSprites(on); }

@@ -206,8 +206,10 @@ void BandedReplay::finish() {
     cairo_surface_flush(target_.get());
     if (recorder_.operations().size() < kOperationsWorthBands || bandList_.size() < 2) {
         replay(*whole_);
+        lastBands_ = 1;
     } else {
-        pool_.run(&BandedReplay::replayBand, this, static_cast<std::int32_t>(bandList_.size()));
+        lastBands_ = static_cast<std::int32_t>(bandList_.size());
+        pool_.run(&BandedReplay::replayBand, this, lastBands_);
     }
     cairo_surface_mark_dirty(target_.get());
     recorder_.clear();

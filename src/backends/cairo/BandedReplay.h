@@ -35,6 +35,9 @@ public:
     void finish();
     // Forgets what was recorded since begin() without drawing it.
     void abandon() { recorder_.clear(); }
+    // How many bands drew the last frame: 1 when it was drawn whole, as
+    // frames too small to be worth the threads are.
+    std::int32_t lastBands() const { return lastBands_; }
 
 private:
     struct Band;
@@ -44,6 +47,7 @@ private:
     std::unique_ptr<Band> makeBand(cairo_t* cr, int top, int bottom) const;
 
     std::int32_t bands_;
+    std::int32_t lastBands_ = 0;
     WorkerPool pool_;
     RecordingCanvas recorder_;
     // The bands are made over the target's pixels; holding the target keeps
