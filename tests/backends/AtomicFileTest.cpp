@@ -67,6 +67,11 @@ TEST_F(AtomicFileTest, TheOldFileStaysUntilCommitAndNothingIsLeftEitherWay) {
     ASSERT_TRUE(part.commit()) << part.error();
     EXPECT_EQ(readFile(precious), "new");
     EXPECT_EQ(namesIn(folder_), std::vector<std::string>{"precious.mp4"});
+    // Once committed the temporary name is no longer ours: whatever comes to
+    // hold it later stays when the writer is discarded.
+    writeFile(part.temporaryPath(), "theirs");
+    part.discard();
+    EXPECT_EQ(readFile(part.temporaryPath()), "theirs");
 }
 
 // A file that already has the first temporary name (left by a run that had
