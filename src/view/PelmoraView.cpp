@@ -43,6 +43,19 @@ constexpr std::array<SettingType, 3> kStoreOrder{SettingType::Boolean, SettingTy
 // The sheet is filled, and read on OK, floats and integers before the toggles.
 constexpr std::array<SettingType, 3> kSheetOrder{SettingType::Float, SettingType::Integer, SettingType::Boolean};
 
+// Visits the settings' indices type by type in `order`, each type's in
+// registration order.
+template <typename Visit>
+void forEachSetting(const std::array<SettingType, 3>& order, Visit visit) {
+    for (const SettingType type : order) {
+        for (std::size_t i = 0; i < kSettings.size(); ++i) {
+            if (kSettings[i].type == type) {
+                visit(i);
+            }
+        }
+    }
+}
+
 constexpr std::size_t kNumberSetting = static_cast<std::size_t>(findSetting("numberOfThings") - kSettings.data());
 constexpr std::size_t kSpeedSetting = static_cast<std::size_t>(findSetting("speedDivisor") - kSettings.data());
 
@@ -118,13 +131,7 @@ const PelmoraView::SettingField& PelmoraView::fieldOf(std::size_t setting) {
 void PelmoraView::loadSettings() {
     std::unique_ptr<SettingsStore> store = host_.stores.defaultsForModuleWithName(host_.moduleName);
     store->registerDefaults(registeredDefaults());
-    for (const SettingType type : kStoreOrder) {
-        for (std::size_t i = 0; i < kSettings.size(); ++i) {
-            if (kSettings[i].type == type) {
-                loadSetting(*store, i);
-            }
-        }
-    }
+    forEachSetting(kStoreOrder, [&](std::size_t i) { loadSetting(*store, i); });
 }
 
 void PelmoraView::loadSetting(SettingsStore& store, std::size_t setting) {
@@ -137,13 +144,7 @@ void PelmoraView::loadSetting(SettingsStore& store, std::size_t setting) {
 }
 
 void PelmoraView::saveSettings(SettingsStore& store) {
-    for (const SettingType type : kStoreOrder) {
-        for (std::size_t i = 0; i < kSettings.size(); ++i) {
-            if (kSettings[i].type == type) {
-                saveSetting(store, i);
-            }
-        }
-    }
+    forEachSetting(kStoreOrder, [&](std::size_t i) { saveSetting(store, i); });
     lastSaveSucceeded_ = store.synchronize();
     lastSaveError_ = lastSaveSucceeded_ ? std::string() : store.lastError();
 }
@@ -278,13 +279,7 @@ SheetWindow* PelmoraView::configureSheet() {
 }
 
 void PelmoraView::fillControls() {
-    for (const SettingType type : kSheetOrder) {
-        for (std::size_t i = 0; i < kSettings.size(); ++i) {
-            if (kSettings[i].type == type) {
-                fillControl(i);
-            }
-        }
-    }
+    forEachSetting(kSheetOrder, [this](std::size_t i) { fillControl(i); });
 }
 
 void PelmoraView::fillControl(std::size_t setting) {
@@ -333,13 +328,11 @@ void PelmoraView::sizeDisc() {
 
 void PelmoraView::readControls() {
     // The count and the speed have steps of their own in ok().
-    for (const SettingType type : kSheetOrder) {
-        for (std::size_t i = 0; i < kSettings.size(); ++i) {
-            if (kSettings[i].type == type && i != kNumberSetting && i != kSpeedSetting) {
-                readControl(i);
-            }
+    forEachSetting(kSheetOrder, [this](std::size_t i) {
+        if (i != kNumberSetting && i != kSpeedSetting) {
+            readControl(i);
         }
-    }
+    });
 }
 
 void PelmoraView::readControl(std::size_t setting) {
