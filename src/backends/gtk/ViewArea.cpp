@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "CairoHandles.h"
 #include "ControlPanelOutlets.h"
 #include "ViewFailure.h"
 
@@ -231,13 +232,13 @@ void ViewArea::stepFrame() {
     }
     faultHook_.frameStarting();
     prepareSurface(width, height, gtk_widget_get_scale_factor(area_));
-    cairo_t* cr = cairo_create(frame_);
+    // Held so that a frame that throws still lets go of its context.
+    const CairoContextPtr cr(cairo_create(frame_));
     {
-        BandedCanvas::Frame frame(canvas_, cr, static_cast<double>(height));
+        BandedCanvas::Frame frame(canvas_, cr.get(), static_cast<double>(height));
         view_->animateOneFrame();
         frame.finish();
     }
-    cairo_destroy(cr);
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());
     }
