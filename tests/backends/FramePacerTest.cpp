@@ -40,5 +40,21 @@ TEST(FramePacer, ANonsenseIntervalFallsBackToSixtyAFrameSecond) {
     }
 }
 
+TEST(FramePacer, AMultipleOfTheIntervalHalvesTheRateAndOneRestoresIt) {
+    FramePacer pacer(0.010, kStart);
+    auto countFrames = [&pacer](Clock::time_point from, Clock::time_point to) {
+        int frames = 0;
+        for (auto now = from; now < to; now += 1ms) {
+            frames += pacer.takeFrameIfDue(now) ? 1 : 0;
+        }
+        return frames;
+    };
+    EXPECT_EQ(countFrames(kStart, kStart + 1s), 100);
+    pacer.setIntervalMultiple(2);
+    EXPECT_EQ(countFrames(kStart + 1s, kStart + 2s), 50);
+    pacer.setIntervalMultiple(1);
+    EXPECT_EQ(countFrames(kStart + 2s, kStart + 3s), 100);
+}
+
 }  // namespace
 }  // namespace pelmora

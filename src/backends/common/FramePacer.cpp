@@ -13,7 +13,18 @@ FramePacer::Clock::duration toDuration(double seconds) {
 }  // namespace
 
 FramePacer::FramePacer(double intervalSeconds, Clock::time_point start)
-    : interval_(toDuration(intervalSeconds)), next_(start) {}
+    : base_(toDuration(intervalSeconds)), interval_(base_), next_(start) {}
+
+void FramePacer::setIntervalMultiple(int multiple) {
+    if (multiple < 1) {
+        multiple = 1;
+    }
+    const Clock::duration interval = base_ * multiple;
+    // The frame already scheduled moves with the new rate, so a slower rate
+    // starts at once rather than one frame late.
+    next_ += interval - interval_;
+    interval_ = interval;
+}
 
 bool FramePacer::takeFrameIfDue(Clock::time_point now) {
     if (now < next_) {

@@ -18,8 +18,12 @@ public:
     bool takeFrameIfDue(Clock::time_point now);
     Clock::time_point nextDeadline() const { return next_; }
     Clock::duration interval() const { return interval_; }
+    // Frames every `multiple` intervals of the one made with (1 again for the
+    // full rate), from the next frame on: a slower rate on battery.
+    void setIntervalMultiple(int multiple);
 
 private:
+    Clock::duration base_;
     Clock::duration interval_;
     Clock::time_point next_;
 };
