@@ -45,7 +45,8 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
     : stores_(stores),
       options_(std::move(options)),
       area_(GTK_WIDGET(g_object_ref_sink(gtk_drawing_area_new()))),
-      sheetHost_(ControlPanelOutlets::make()) {
+      sheetHost_(ControlPanelOutlets::make()),
+      gate_(options_.onBattery) {
     gtk_widget_set_hexpand(area_, TRUE);
     gtk_widget_set_vexpand(area_, TRUE);
     g_signal_connect(area_, "draw", G_CALLBACK(onDraw), this);
@@ -191,7 +192,10 @@ gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     if (!area->view_) {
         area->makeViewOnceSized();
     }
-    if (area->pacer_ && area->pacer_->takeFrameIfDue(FramePacer::Clock::now() +
+    if (area->pacer_) {
+        area->pacer_->setIntervalMultiple(area->gate_.intervalMultiple());
+    }
+    if (area->pacer_ && area->gate_.open() && area->pacer_->takeFrameIfDue(FramePacer::Clock::now() +
                                                                   area->pacer_->interval() / kEarlyToleranceDivisor)) {
         area->guarded([area] { area->stepFrame(); });
         gtk_widget_queue_draw(area->area_);

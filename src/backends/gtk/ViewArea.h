@@ -11,6 +11,7 @@
 #include "BandedCanvas.h"
 #include "FpsOverlay.h"
 #include "FrameFaultHook.h"
+#include "FrameGate.h"
 #include "FramePacer.h"
 #include "GtkSheetHost.h"
 #include "PelmoraView.h"
@@ -46,6 +47,8 @@ public:
         // the failure has been said on standard error and the area has
         // stopped animating; the mode should end.
         std::function<void()> failed;
+        // What frames do while the machine runs on battery.
+        BatteryPolicy onBattery = BatteryPolicy::Slow;
     };
 
     // "HDMI-1 at 1920,0": the monitor's model (on X its RandR output) and
@@ -65,6 +68,10 @@ public:
     // full screen or back shows a new picture spread over the new size
     // rather than the old spheres in one corner of it.
     void remakeAtNextSize();
+    // Whether frames are drawn and how often: the host closes it while the
+    // area cannot be seen and says when the machine runs on battery.
+    // Changes take effect at the next tick.
+    FrameGate& gate() { return gate_; }
     // Called once the view exists (to wire up its sheet, for example).
     void setViewCreatedHandler(std::function<void(PelmoraView&)> handler) { viewCreated_ = std::move(handler); }
 
@@ -95,6 +102,7 @@ private:
     GtkSheetHost sheetHost_;
     std::unique_ptr<PelmoraView> view_;
     std::optional<FramePacer> pacer_;
+    FrameGate gate_;
     std::optional<FpsOverlay> fps_;
     std::function<void(PelmoraView&)> viewCreated_;
     FrameFaultHook faultHook_;
