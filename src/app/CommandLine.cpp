@@ -39,12 +39,14 @@ constexpr std::int32_t kMostThreads = 256;
 const std::map<ProgramMode, std::set<std::string>>& optionsByMode() {
     static const std::map<ProgramMode, std::set<std::string>> table = {
         {ProgramMode::Window, {"fullscreen", "preview", "fps", "no-fps", "module-name", "threads", "delay", "seed",
-                               "verbose", "display", "window", "install", "noinstall", "mono", "pair", "sync", "visual",
-                               "geometry"}},
+                               "on-battery", "verbose", "display", "window", "install", "noinstall", "mono", "pair",
+                               "sync", "visual", "geometry"}},
         {ProgramMode::Hack, {"root", "window-id", "fps", "no-fps", "module-name", "threads", "delay", "seed", "display",
                              "verbose", "window", "install", "noinstall", "mono", "pair", "sync", "visual", "geometry"}},
-        {ProgramMode::Layer, {"layer", "fps", "no-fps", "module-name", "threads", "delay", "seed", "verbose"}},
-        {ProgramMode::Idle, {"idle", "fps", "no-fps", "module-name", "threads", "delay", "seed", "verbose", "display"}},
+        {ProgramMode::Layer,
+         {"layer", "fps", "no-fps", "module-name", "threads", "delay", "seed", "on-battery", "verbose"}},
+        {ProgramMode::Idle,
+         {"idle", "fps", "no-fps", "module-name", "threads", "delay", "seed", "on-battery", "verbose", "display"}},
         {ProgramMode::Trace, {"frames", "size", "seed", "draw", "module-name", "threads"}},
         {ProgramMode::Record, {"frames", "size", "seed", "output", "module-name", "threads", "rate", "force"}},
     };
@@ -68,7 +70,7 @@ const char* modeName(ProgramMode mode) {
 bool takesValue(const std::string& name) {
     return name == "module-name" || name == "window-id" || name == "layer" || name == "frames" || name == "size" ||
            name == "seed" || name == "output" || name == "rate" || name == "delay" || name == "display" ||
-           name == "threads" || isIgnoredHackValue(name);
+           name == "threads" || name == "on-battery" || isIgnoredHackValue(name);
 }
 
 template <typename Integer>
@@ -240,6 +242,10 @@ private:
                 fail("--delay " + quoteForMessage(value) + " is not a number of microseconds from 0 to 10000000");
             }
             o.delayMicroseconds = delay;
+        } else if (name == "on-battery") {
+            if (!FrameGate::parsePolicy(value, o.onBattery)) {
+                fail("--on-battery " + quoteForMessage(value) + " is not run, slow or pause");
+            }
         } else if (name == "display") {
             if (value.empty()) {
                 fail("--display needs a display name, such as :0");
@@ -365,6 +371,8 @@ std::string CommandLine::helpText() {
         "  --delay USEC       microseconds between frames, 0 to 10000000 (default 1/60 s)\n"
         "  --seed S           seed the generator with S, for the same start again\n"
         "                     (default: from the clock, a new layout each start)\n"
+        "  --on-battery P     while on battery power: run as usual, slow to half the frame\n"
+        "                     rate (the default) or pause, the last frame staying (not --root)\n"
         "  --verbose          name the seed and each view's size, and report a normal end\n"
         "  --no-fps           no frame rate read-out (the default)\n"
         "Window:\n"

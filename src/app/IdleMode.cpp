@@ -10,6 +10,7 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include "BatteryWatch.h"
 #include "GtkDesktop.h"
 #include "GtkSaverViews.h"
 #include "IdleWatcher.h"
@@ -114,8 +115,10 @@ int IdleMode::run(const ProgramOptions& options) {
         return refusal;
     }
     auto stores = makeSettingsStores(options);
+    // Before the views, which it outlives.
+    BatteryWatch battery(options.onBattery, options.verbose);
     ViewArea::Options view{options.moduleName, false, options.fps, std::nullopt, options.threads, options.verbose,
-                           nullptr, [&loop] { loop.fail(); }};
+                           nullptr, [&loop] { loop.fail(); }, options.onBattery, battery.gates()};
     if (options.delayMicroseconds) {
         view.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

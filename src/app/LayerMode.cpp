@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "BatteryWatch.h"
 #include "InteractiveOptions.h"
 #include "LayerDesktop.h"
 #include "SettingsSetup.h"
@@ -53,8 +54,11 @@ std::string LayerMode::helpText() {
 
 int LayerMode::run(const ProgramOptions& options) {
     auto stores = makeSettingsStores(options);
+    // Before the surfaces, which it outlives.
+    BatteryWatch battery(options.onBattery, options.verbose);
     LayerDesktop::Options desktopOptions{options.moduleName, options.layer.value_or(ScreenLayer::Overlay), options.fps,
-                                         std::nullopt, options.threads, options.verbose};
+                                         std::nullopt, options.threads, options.verbose, options.onBattery,
+                                         battery.gates()};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "FrameGate.h"
 #include "ScreenLayer.h"
 #include "SettingsStore.h"
 
@@ -40,6 +41,8 @@ struct ProgramOptions {
     bool settingsFromCommandLine = false;
     // Microseconds between frames (XScreenSaver's -delay); empty: the view's own.
     std::optional<std::int64_t> delayMicroseconds;
+    // What frames do while the machine runs on battery (window, layer and idle modes).
+    BatteryPolicy onBattery = BatteryPolicy::Slow;
     // The X display to use instead of $DISPLAY.
     std::string display;
     // Report normal ends (the window was destroyed) on standard error too.

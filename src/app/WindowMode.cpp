@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "BatteryWatch.h"
 #include "GtkDesktop.h"
 #include "InteractiveOptions.h"
 #include "SettingsSetup.h"
@@ -13,8 +14,11 @@ int runWindowMode(const ProgramOptions& options) {
         useDisplay(options.display);
     }
     auto stores = makeSettingsStores(options);
+    // Before the windows, which it outlives.
+    BatteryWatch battery(options.onBattery, options.verbose);
     GtkDesktop::Options desktopOptions{options.moduleName, options.fullscreen, options.preview, options.fps,
-                                       std::nullopt, options.threads, options.verbose};
+                                       std::nullopt, options.threads, options.verbose, options.onBattery,
+                                       battery.gates()};
     if (options.delayMicroseconds) {
         desktopOptions.frameInterval = frameIntervalSeconds(*options.delayMicroseconds);
     }

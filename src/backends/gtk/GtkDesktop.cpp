@@ -34,7 +34,8 @@ std::vector<std::unique_ptr<PelmoraWindow>> GtkDesktop::saverWindows(SettingsSto
 
 void GtkDesktop::createWindows() {
     const ViewArea::Options view{options_.moduleName, options_.preview, options_.fps, options_.frameInterval,
-                                 options_.threads, options_.verbose, nullptr, [this] { loop_.fail(); }};
+                                 options_.threads, options_.verbose, nullptr, [this] { loop_.fail(); },
+                                 options_.onBattery, options_.battery};
     // Ending any window ends them all: one input ends a screen saver
     // everywhere, and the desktop window is the only one.
     auto requestClose = [this] { loop_.end(); };

@@ -28,6 +28,9 @@ public:
         std::int32_t threads = 0;
         // Report each view's size on standard error.
         bool verbose = false;
+        // What frames do on battery, and what tells the views about it (null: nothing).
+        BatteryPolicy onBattery = BatteryPolicy::Slow;
+        BatteryGates* battery = nullptr;
     };
 
     // Opens the default display; false when there is none to open.

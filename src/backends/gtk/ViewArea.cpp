@@ -62,9 +62,15 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
         G_GNUC_END_IGNORE_DEPRECATIONS
     }
     tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
+    if (options_.battery != nullptr) {
+        options_.battery->attach(gate_);
+    }
 }
 
 ViewArea::~ViewArea() {
+    if (options_.battery != nullptr) {
+        options_.battery->detach(gate_);
+    }
     gtk_widget_remove_tick_callback(area_, tickId_);
     g_signal_handlers_disconnect_by_data(area_, this);
     // The view goes first: it owns the sheet, whose signal bindings point at

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "BandedCanvas.h"
+#include "BatteryGates.h"
 #include "FpsOverlay.h"
 #include "FrameFaultHook.h"
 #include "FrameGate.h"
@@ -49,6 +50,8 @@ public:
         std::function<void()> failed;
         // What frames do while the machine runs on battery.
         BatteryPolicy onBattery = BatteryPolicy::Slow;
+        // Tells the area's gate whether the machine runs on battery; null: never.
+        BatteryGates* battery = nullptr;
     };
 
     // "HDMI-1 at 1920,0": the monitor's model (on X its RandR output) and

@@ -46,7 +46,7 @@ void LayerCover::addSurface(GdkMonitor* monitor) {
     }
     LayerSurface::Options options{
         {options_.moduleName, false, options_.fps, options_.frameInterval, options_.threads, options_.verbose, monitor,
-         failed_},
+         failed_, options_.onBattery, options_.battery},
         options_.layer,
         monitor,
         keyboardOnDemand_};

@@ -30,6 +30,9 @@ public:
         // Report each view's size on standard error, how many views there are
         // as outputs come and go, and when the overlay does not get the keyboard.
         bool verbose = false;
+        // What frames do on battery, and what tells the views about it (null: nothing).
+        BatteryPolicy onBattery = BatteryPolicy::Slow;
+        BatteryGates* battery = nullptr;
     };
 
     // How long the overlay waits for the keyboard it asked for before it
