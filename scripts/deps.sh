@@ -19,6 +19,7 @@ test_packages=(
   lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis librsvg2-bin zip python3
+  dbus-daemon python3-dbusmock
 )
 
 packages=("${build_packages[@]}")

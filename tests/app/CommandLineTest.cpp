@@ -102,6 +102,24 @@ TEST(CommandLine, DelayBetweenFramesInMicroseconds) {
     EXPECT_EQ(errorOf({"trace", "--delay", "100"}), "option --delay does not apply to trace");
 }
 
+TEST(CommandLine, WhatFramesDoOnBatteryInTheModesAUserWatches) {
+    EXPECT_EQ(parse({}).options.onBattery, BatteryPolicy::Slow);
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{}, {"--fullscreen"}, {"--layer", "background"}, {"--idle", "60"}}) {
+        std::vector<std::string> args = mode;
+        args.insert(args.end(), {"--on-battery", "pause"});
+        const auto parsed = parse(args);
+        EXPECT_EQ(parsed.error, "") << args[0];
+        EXPECT_EQ(parsed.options.onBattery, BatteryPolicy::Pause) << args[0];
+    }
+    EXPECT_EQ(parse({"-on-battery=run"}).options.onBattery, BatteryPolicy::Run);
+    EXPECT_EQ(errorOf({"--on-battery", "fast"}), "--on-battery \"fast\" is not run, slow or pause");
+    EXPECT_EQ(errorOf({"--on-battery"}), "option \"--on-battery\" needs a value");
+    EXPECT_EQ(errorOf({"--root", "--on-battery", "slow"}), "option --on-battery does not apply to --root");
+    EXPECT_EQ(errorOf({"record", "--on-battery", "slow"}), "option --on-battery does not apply to record");
+    EXPECT_NE(CommandLine::helpText().find("  --on-battery P "), std::string::npos);
+}
+
 TEST(CommandLine, DelayBecomesThePacersInterval) {
     EXPECT_EQ(frameIntervalSeconds(16667), 0.016667);
     EXPECT_EQ(frameIntervalSeconds(10000000), 10.0);

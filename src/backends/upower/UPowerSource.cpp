@@ -43,7 +43,6 @@ std::unique_ptr<UPowerSource> UPowerSource::open(std::string& why) {
 
 UPowerSource::UPowerSource(GDBusProxy* proxy) : proxy_(proxy), onBattery_(readOnBattery()) {
     g_signal_connect(proxy_, "g-properties-changed", G_CALLBACK(onPropertiesChanged), this);
-    g_signal_connect(proxy_, "notify::g-name-owner", G_CALLBACK(onOwnerChanged), this);
 }
 
 UPowerSource::~UPowerSource() {
@@ -80,12 +79,10 @@ void UPowerSource::update() {
     }
 }
 
+// Also when UPower leaves the bus (its properties go with it) and when it
+// comes back (the proxy reads them anew).
 void UPowerSource::onPropertiesChanged(GDBusProxy*, GVariant*, const gchar* const*, gpointer self) {
     static_cast<UPowerSource*>(self)->update();
 }
-
-// UPower gone: its properties go with it. UPower back: the proxy reads them
-// anew and says so through the properties signal as well.
-void UPowerSource::onOwnerChanged(GObject*, GParamSpec*, gpointer self) { static_cast<UPowerSource*>(self)->update(); }
 
 }  // namespace pelmora

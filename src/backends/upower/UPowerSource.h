@@ -31,7 +31,6 @@ private:
     explicit UPowerSource(GDBusProxy* proxy);
     static void onPropertiesChanged(GDBusProxy* proxy, GVariant* changed, const gchar* const* invalidated,
                                     gpointer self);
-    static void onOwnerChanged(GObject* proxy, GParamSpec* spec, gpointer self);
     // What the proxy holds now: false when UPower is gone or says nothing usable.
     bool readOnBattery() const;
     void update();
