@@ -70,6 +70,14 @@ TEST(SaverArguments, ASeedRepeatsAStartAndNoneLeavesItToTheClock) {
     }
 }
 
+TEST(SaverArguments, WhatFramesDoOnBatteryIsAHostOption) {
+    EXPECT_EQ(parse({"/s"}).options.onBattery, BatteryPolicy::Slow);
+    EXPECT_EQ(parse({"/s", "--on-battery", "pause"}).options.onBattery, BatteryPolicy::Pause);
+    EXPECT_EQ(parse({"/p", "1234", "/On-Battery:run"}).options.onBattery, BatteryPolicy::Run);
+    EXPECT_EQ(parse({"/s", "--on-battery", "fast"}).error, "--on-battery \"fast\" is not run, slow or pause");
+    EXPECT_NE(SaverArguments::helpText().find("--on-battery slow"), std::string::npos);
+}
+
 TEST(SaverArguments, BadArgumentsGetOneLineSayingWhatIsWrong) {
     struct Case {
         std::vector<std::string> args;

@@ -6,6 +6,7 @@
 
 #include "ConsoleMessages.h"
 #include "FrameLoop.h"
+#include "PowerWatch.h"
 #include "SaverStores.h"
 #include "SaverWindow.h"
 
@@ -39,6 +40,8 @@ std::vector<RECT> monitorAreas() {
 
 int runFullScreen(HINSTANCE module, const SaverOptions& options) {
     const auto stores = makeSaverStores(options, writeMessage);
+    // Before the windows, which tell it the power messages they receive.
+    PowerWatch power(options.onBattery);
     std::vector<std::unique_ptr<SaverWindow>> windows;
     for (const RECT& area : monitorAreas()) {
         SaverWindow::Setup setup;
@@ -47,6 +50,7 @@ int runFullScreen(HINSTANCE module, const SaverOptions& options) {
         setup.stores = stores.get();
         setup.moduleName = options.moduleName;
         setup.onEnd = [] { PostQuitMessage(0); };
+        setup.power = &power;
         auto window = std::make_unique<SaverWindow>(module, setup);
         if (window->window() == nullptr) {
             writeMessage("cannot open a full-screen window: error " + std::to_string(GetLastError()));
@@ -61,7 +65,7 @@ int runFullScreen(HINSTANCE module, const SaverOptions& options) {
         return 1;
     }
     const HiddenCursor hidden;
-    return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), nullptr);
+    return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), nullptr, &power.gate());
 }
 
 }  // namespace pelmora

@@ -6,6 +6,7 @@
 
 #include "ConsoleMessages.h"
 #include "FrameLoop.h"
+#include "PowerWatch.h"
 #include "PaneWatch.h"
 #include "SaverStores.h"
 #include "SaverWindow.h"
@@ -19,12 +20,15 @@ int runPreview(HINSTANCE module, const SaverOptions& options) {
         return 1;
     }
     const auto stores = makeSaverStores(options, writeMessage);
+    // Before the window, which tells it the power messages it receives.
+    PowerWatch power(options.onBattery);
     SaverWindow::Setup setup;
     setup.kind = SaverWindow::Kind::Preview;
     setup.parent = pane;
     setup.stores = stores.get();
     setup.moduleName = options.moduleName;
     setup.onEnd = [] { PostQuitMessage(0); };
+    setup.power = &power;
     std::vector<std::unique_ptr<SaverWindow>> windows;
     windows.push_back(std::make_unique<SaverWindow>(module, setup));
     if (windows.front()->window() == nullptr) {
@@ -37,7 +41,8 @@ int runPreview(HINSTANCE module, const SaverOptions& options) {
         return 1;
     }
     const PaneWatch watch(pane, std::chrono::milliseconds(50), std::chrono::milliseconds(250));
-    return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), watch.goneEvent());
+    return FrameLoop::run(windows, windows.front()->view()->animationTimeInterval(), watch.goneEvent(),
+                          &power.gate());
 }
 
 }  // namespace pelmora

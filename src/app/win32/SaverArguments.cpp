@@ -70,7 +70,8 @@ private:
             attached = name.substr(mark + 1);
             name.resize(mark);
         }
-        if (findSetting(name) != nullptr || lowerAscii(name) == "module-name" || lowerAscii(name) == "seed") {
+        if (findSetting(name) != nullptr || lowerAscii(name) == "module-name" || lowerAscii(name) == "seed" ||
+            lowerAscii(name) == "on-battery") {
             return takeValued(index, name, attached);
         }
         return takeMode(index, lowerAscii(name), attached);
@@ -86,6 +87,10 @@ private:
             result_.options.domain.emplace_back(name, value);
         } else if (lowerAscii(name) == "seed") {
             takeSeed(value);
+        } else if (lowerAscii(name) == "on-battery") {
+            if (!FrameGate::parsePolicy(value, result_.options.onBattery)) {
+                fail("--on-battery " + quoteForMessage(value) + " is not run, slow or pause");
+            }
         } else {
             std::string why;
             if (!RegistryStores::validModuleName(value, &why)) {
@@ -186,6 +191,9 @@ std::string SaverArguments::helpText() {
            "for this run.\n"
            "\n"
            "--seed N starts from the layout numbered N, the same each time (default: a new one each start).\n"
+           "\n"
+           "--on-battery slow halves the frame rate while the computer runs on battery (the default); pause "
+           "keeps the last frame still, run changes nothing. While the display is off, no frames are drawn.\n"
            "\n"
            "--module-name NAME keeps the settings under HKEY_CURRENT_USER\\Software\\Pelmora\\NAME (default: "
            "pelmora).\n";

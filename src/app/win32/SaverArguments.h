@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameGate.h"
 #include "SettingsStore.h"
 
 namespace pelmora {
@@ -20,13 +21,16 @@ struct SaverOptions {
     std::string moduleName = "pelmora";
     // --seed N: the generator's seed, for the same start again; else the clock's.
     std::optional<unsigned> seed;
+    // --on-battery run|slow|pause: what frames do while on battery.
+    BatteryPolicy onBattery = BatteryPolicy::Slow;
     // -key value pairs that override the stored settings for this run only.
     SettingsDefaults domain;
 };
 
 // Reads the screen-saver conventions: /s, /p HWND or /p:HWND, /c or
 // /c:HWND, in any case and with '-' as well as '/', plus the settings'
-// -key value pairs and --module-name NAME that every Pelmora program takes.
+// -key value pairs and --module-name NAME that every Pelmora program takes,
+// --seed N and --on-battery run|slow|pause.
 class SaverArguments {
 public:
     struct Result {

@@ -45,12 +45,15 @@ public:
 
 }  // namespace
 
-int FrameLoop::run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
+int FrameLoop::run(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop,
+                   const FrameGate* gate) {
     const FineTimerTick tick;
-    return loop(windows, intervalSeconds, stop);
+    const FrameGate alwaysOpen;
+    return loop(windows, intervalSeconds, stop, gate != nullptr ? gate : &alwaysOpen);
 }
 
-int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop) {
+int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, double intervalSeconds, HANDLE stop,
+                    const FrameGate* gate) {
     FramePacer pacer(intervalSeconds);
     const DWORD handleCount = stop != nullptr ? 1 : 0;
     int exitCode = 0;
@@ -65,13 +68,19 @@ int FrameLoop::loop(const std::vector<std::unique_ptr<SaverWindow>>& windows, do
         // No new frame once told to stop: drawing into a window that is
         // going away can be slow.
         const bool stopping = stop != nullptr && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
-        if (!stopping && pacer.takeFrameIfDue(FramePacer::Clock::now())) {
+        pacer.setIntervalMultiple(gate->intervalMultiple());
+        const bool open = gate->open();
+        // After a closed spell the pacer starts its schedule from now: the
+        // views carry on from their last frame, without a burst to catch up.
+        if (!stopping && open && pacer.takeFrameIfDue(FramePacer::Clock::now())) {
             for (const auto& window : windows) {
                 window->drawFrame();
             }
         }
-        const DWORD woke = MsgWaitForMultipleObjectsEx(handleCount, &stop, millisecondsUntil(pacer.nextDeadline()),
-                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Closed, nothing is due: only a message (the one that opens the gate
+        // among them) or `stop` wakes the loop.
+        const DWORD timeout = open ? millisecondsUntil(pacer.nextDeadline()) : INFINITE;
+        const DWORD woke = MsgWaitForMultipleObjectsEx(handleCount, &stop, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (handleCount == 1 && woke == WAIT_OBJECT_0) {
             return 0;
         }

@@ -90,6 +90,9 @@ SaverWindow::SaverWindow(HINSTANCE module, Setup setup) : setup_(std::move(setup
     if (window_ == nullptr) {
         return;
     }
+    if (setup_.power != nullptr) {
+        setup_.power->listen(window_);
+    }
     ViewHost host{*setup_.stores, setup_.moduleName, canvas_, sheetHost_};
     view_ = std::make_unique<PelmoraView>(viewFrame(), setup_.kind == Kind::Preview, host);
     if (setup_.kind == Kind::FullScreen) {
@@ -239,6 +242,11 @@ LRESULT SaverWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_POWERBROADCAST:
+        if (setup_.power != nullptr) {
+            setup_.power->handle(wParam, lParam);
+        }
+        return TRUE;
     case WM_CLOSE:
         end();
         return 0;

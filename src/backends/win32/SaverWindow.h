@@ -10,6 +10,7 @@
 #include "Direct2DCanvas.h"
 #include "NoSheetHost.h"
 #include "PelmoraView.h"
+#include "PowerWatch.h"
 #include "SettingsStore.h"
 
 namespace pelmora {
@@ -33,6 +34,8 @@ public:
         std::string moduleName;
         // Called when the user asks the saver to end, or the window goes away.
         std::function<void()> onEnd;
+        // Told of the power messages the window receives; null: none.
+        PowerWatch* power = nullptr;
     };
 
     // Check window() afterwards: null when the window could not be made.
