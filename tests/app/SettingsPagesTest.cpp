@@ -104,6 +104,24 @@ TEST(SettingsPages, TheManualDescribesEachSettingAsHelpDoes) {
     }
 }
 
+// Every option --help names has an entry of its own in the manual (with one
+// dash or two, as the program takes either).
+TEST(SettingsPages, TheManualHasAnEntryForEachOptionHelpNames) {
+    std::string manual = readText(PELMORA_MANUAL);
+    ASSERT_FALSE(manual.empty());
+    manual = std::regex_replace(manual, std::regex(R"(\\-)"), "-");
+    const std::string help = CommandLine::helpText();
+    static const std::regex option(R"((?:^|[^\w-])--([a-z][a-z-]*))");
+    int options = 0;
+    for (auto match = std::sregex_iterator(help.begin(), help.end(), option); match != std::sregex_iterator();
+         ++match, ++options) {
+        const std::string name = (*match)[1].str();
+        EXPECT_TRUE(std::regex_search(manual, std::regex("\n\\.BI? \"?--?" + name + "\\b")))
+            << name << " has no entry in the manual";
+    }
+    EXPECT_GT(options, 20);
+}
+
 // The value of one attribute of an element's text, empty when it has none.
 std::string attribute(const std::string& element, const std::string& name) {
     std::smatch value;
