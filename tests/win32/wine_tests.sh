@@ -168,6 +168,30 @@ start_saver "$work/s2.err" --module-name wine-test-defaults
 wait_until 60 mostly_background pointer || fail "/s did not start for the pointer test"
 end_saver "a pointer move" xdotool mousemove_relative 20 20
 
+echo "== /s takes --on-battery; on mains, as Wine reports it here, even pause draws"
+start_saver "$work/s7.err" --module-name wine-test-defaults --on-battery pause
+if wait_until 60 shows_spheres on-battery-pause; then
+  echo "background $background, spheres $spheres"
+else
+  fail "/s --on-battery pause on mains showed no spheres (background $background, spheres $spheres)"
+fi
+end_saver "a key" xdotool key space
+
+echo "== a bad --on-battery word gets one line and a box, and exit code 2"
+start_saver "$work/s8.err" --on-battery fast
+expected='pelmora: --on-battery "fast" is not run, slow or pause'
+said_bad_word() { grep -qxF "$expected" "$work/s8.err"; }
+wait_until 30 said_bad_word || fail "no line for the bad --on-battery word; standard error was: $(cat "$work/s8.err")"
+xdotool key Return
+if ! wait_until 20 saver_ended; then
+  fail "/s with a bad --on-battery word did not end on OK in its message box"
+  kill "$saver_pid" 2>/dev/null
+else
+  code=0
+  wait "$saver_pid" || code=$?
+  ((code == 2)) || fail "/s with a bad --on-battery word ended with exit code $code, not 2"
+fi
+
 echo "== /s runs with the settings the options dialog saved (no spheres, no lines)"
 start_saver "$work/s3.err" --module-name "$configured"
 if wait_until 60 only_background configured; then
