@@ -128,6 +128,20 @@ end_saver() {
   ((code == 0)) || fail "/s ended on $how with exit code $code"
 }
 
+# end_box <what> <code>: presses OK in the saver's message box and checks
+# that the saver then ends, with exit code <code>.
+end_box() {
+  xdotool key Return
+  if ! wait_until 20 saver_ended; then
+    fail "$1 did not end on OK in its message box"
+    kill "$saver_pid" 2>/dev/null
+    return
+  fi
+  local code=0
+  wait "$saver_pid" || code=$?
+  ((code == $2)) || fail "$1 ended with exit code $code, not $2"
+}
+
 echo "== /p draws into a plain program's window"
 # The host's white window has its client area from about (104, 127) to
 # (420, 336) on the screen; the middle of it must be the saver's.
@@ -182,15 +196,7 @@ start_saver "$work/s8.err" --on-battery fast
 expected='pelmora: --on-battery "fast" is not run, slow or pause'
 said_bad_word() { grep -qxF "$expected" "$work/s8.err"; }
 wait_until 30 said_bad_word || fail "no line for the bad --on-battery word; standard error was: $(cat "$work/s8.err")"
-xdotool key Return
-if ! wait_until 20 saver_ended; then
-  fail "/s with a bad --on-battery word did not end on OK in its message box"
-  kill "$saver_pid" 2>/dev/null
-else
-  code=0
-  wait "$saver_pid" || code=$?
-  ((code == 2)) || fail "/s with a bad --on-battery word ended with exit code $code, not 2"
-fi
+end_box "/s with a bad --on-battery word" 2
 
 echo "== /s runs with the settings the options dialog saved (no spheres, no lines)"
 start_saver "$work/s3.err" --module-name "$configured"
@@ -218,15 +224,7 @@ if saver_ended; then
   fail "/s without Direct2D ended without showing why"
 else
   shares no-direct2d || true
-  xdotool key Return
-  if ! wait_until 20 saver_ended; then
-    fail "/s without Direct2D did not end on OK in its message box"
-    kill "$saver_pid" 2>/dev/null
-  else
-    code=0
-    wait "$saver_pid" || code=$?
-    ((code == 1)) || fail "/s without Direct2D ended with exit code $code, not 1"
-  fi
+  end_box "/s without Direct2D" 1
 fi
 expected='pelmora: cannot draw the saver: Direct2D (d2d1.dll) is not available on this system: error 126'
 if ! grep -qxF "$expected" "$work/s6.err" || (($(grep -c . "$work/s6.err") != 1)); then
