@@ -112,11 +112,11 @@ start_saver() {
 
 saver_ended() { ! kill -0 "$saver_pid" 2>/dev/null; }
 
-# end_saver <how> <command...>: ends the saver with the command and checks
-# that it goes, with exit code 0.
-end_saver() {
-  local how=$1
-  shift
+# ends_with <code> <how> <command...>: ends the saver with the command and
+# checks that it goes, with exit code <code>.
+ends_with() {
+  local expected=$1 how=$2
+  shift 2
   "$@"
   if ! wait_until 20 saver_ended; then
     fail "/s did not end on $how"
@@ -125,22 +125,10 @@ end_saver() {
   fi
   local code=0
   wait "$saver_pid" || code=$?
-  ((code == 0)) || fail "/s ended on $how with exit code $code"
+  ((code == expected)) || fail "/s ended on $how with exit code $code, not $expected"
 }
 
-# end_box <what> <code>: presses OK in the saver's message box and checks
-# that the saver then ends, with exit code <code>.
-end_box() {
-  xdotool key Return
-  if ! wait_until 20 saver_ended; then
-    fail "$1 did not end on OK in its message box"
-    kill "$saver_pid" 2>/dev/null
-    return
-  fi
-  local code=0
-  wait "$saver_pid" || code=$?
-  ((code == $2)) || fail "$1 ended with exit code $code, not $2"
-}
+end_saver() { ends_with 0 "$@"; }
 
 echo "== /p draws into a plain program's window"
 # The host's white window has its client area from about (104, 127) to
@@ -196,7 +184,7 @@ start_saver "$work/s8.err" --on-battery fast
 expected='pelmora: --on-battery "fast" is not run, slow or pause'
 said_bad_word() { grep -qxF "$expected" "$work/s8.err"; }
 wait_until 30 said_bad_word || fail "no line for the bad --on-battery word; standard error was: $(cat "$work/s8.err")"
-end_box "/s with a bad --on-battery word" 2
+ends_with 2 "OK in the box about the bad --on-battery word" xdotool key Return
 
 echo "== /s runs with the settings the options dialog saved (no spheres, no lines)"
 start_saver "$work/s3.err" --module-name "$configured"
@@ -224,7 +212,7 @@ if saver_ended; then
   fail "/s without Direct2D ended without showing why"
 else
   shares no-direct2d || true
-  end_box "/s without Direct2D" 1
+  ends_with 1 "OK in the box about the missing Direct2D" xdotool key Return
 fi
 expected='pelmora: cannot draw the saver: Direct2D (d2d1.dll) is not available on this system: error 126'
 if ! grep -qxF "$expected" "$work/s6.err" || (($(grep -c . "$work/s6.err") != 1)); then
