@@ -16,8 +16,9 @@ namespace {
 
 // A compositor that has not asked for a frame this long after the last one
 // was shown has stopped asking: the surface cannot be seen. Until it asks
-// again nothing here wakes at all.
-constexpr guint kUnseenAfterMs = 500;
+// again nothing here wakes at all. (Only said: a busy machine that stalls a
+// moment longer costs one pair of lines, never a frame.)
+constexpr guint kUnseenAfterMs = 1000;
 
 // While no frame may be drawn for a reason of our own (frames paused, the
 // view not made yet) the pacing is looked at again this often: at most
@@ -251,7 +252,11 @@ void SubsurfaceFrames::present(int width, int height, int scale) {
     wl_display_flush(display_);
     ++frames_;
     cancelTimer(watchdog_);
-    watchdog_ = g_timeout_add(kUnseenAfterMs, onWatchdog, this);
+    // Not before the compositor has asked once: until the toolkit commits
+    // its own surface ours is not on the screen at all.
+    if (asked_) {
+        watchdog_ = g_timeout_add(kUnseenAfterMs, onWatchdog, this);
+    }
     hooks_.frameFinished();
 }
 
@@ -269,6 +274,7 @@ void SubsurfaceFrames::onFrameDone(void* data, wl_callback* callback, std::uint3
     auto* self = static_cast<SubsurfaceFrames*>(data);
     wl_callback_destroy(callback);
     self->frameCallback_ = nullptr;
+    self->asked_ = true;
     self->cancelTimer(self->watchdog_);
     self->hooks_.guard([self] {
         if (self->unseen_) {

@@ -88,6 +88,8 @@ private:
     guint timer_ = 0;
     guint watchdog_ = 0;
     bool unseen_ = false;
+    // The compositor has sent a frame callback at least once.
+    bool asked_ = false;
     std::uint64_t frames_ = 0;
     long buffersSaid_ = 0;
     // What the compositor was last told.
