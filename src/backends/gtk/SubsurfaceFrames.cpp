@@ -37,6 +37,15 @@ void toDefaultQueue(Proxy* proxy) {
     }
 }
 
+// Destroys `proxy` if there is one, and forgets it.
+template <typename Proxy>
+void destroyProxy(Proxy*& proxy, void (*destroy)(Proxy*)) {
+    if (proxy != nullptr) {
+        destroy(proxy);
+        proxy = nullptr;
+    }
+}
+
 }  // namespace
 
 const wl_registry_listener SubsurfaceFrames::kRegistryListener = {&SubsurfaceFrames::onGlobal,
@@ -77,31 +86,13 @@ SubsurfaceFrames::~SubsurfaceFrames() { release(); }
 void SubsurfaceFrames::release() {
     cancelTimer(timer_);
     cancelTimer(watchdog_);
-    if (frameCallback_ != nullptr) {
-        wl_callback_destroy(frameCallback_);
-        frameCallback_ = nullptr;
-    }
+    destroyProxy(frameCallback_, wl_callback_destroy);
     pool_.reset();
-    if (subsurface_ != nullptr) {
-        wl_subsurface_destroy(subsurface_);
-        subsurface_ = nullptr;
-    }
-    if (surface_ != nullptr) {
-        wl_surface_destroy(surface_);
-        surface_ = nullptr;
-    }
-    if (shm_ != nullptr) {
-        wl_shm_destroy(shm_);
-        shm_ = nullptr;
-    }
-    if (subcompositor_ != nullptr) {
-        wl_subcompositor_destroy(subcompositor_);
-        subcompositor_ = nullptr;
-    }
-    if (compositor_ != nullptr) {
-        wl_compositor_destroy(compositor_);
-        compositor_ = nullptr;
-    }
+    destroyProxy(subsurface_, wl_subsurface_destroy);
+    destroyProxy(surface_, wl_surface_destroy);
+    destroyProxy(shm_, wl_shm_destroy);
+    destroyProxy(subcompositor_, wl_subcompositor_destroy);
+    destroyProxy(compositor_, wl_compositor_destroy);
     if (display_ != nullptr) {
         wl_display_flush(display_);
     }
