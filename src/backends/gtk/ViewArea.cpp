@@ -65,7 +65,10 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
     }
     ownFramesWanted_ = GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(area_));
     if (ownFramesWanted_) {
-        g_signal_connect(area_, "unrealize", G_CALLBACK(onUnrealize), this);
+        // GDK drops a window's Wayland surface when it hides the window,
+        // not only when it unrealizes it.
+        g_signal_connect(area_, "unmap", G_CALLBACK(onSurfaceGoing), this);
+        g_signal_connect(area_, "unrealize", G_CALLBACK(onSurfaceGoing), this);
     }
     tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
 }
@@ -299,7 +302,7 @@ void ViewArea::paint(cairo_t* cr) const {
     }
 }
 
-void ViewArea::onUnrealize(GtkWidget*, gpointer self) {
+void ViewArea::onSurfaceGoing(GtkWidget*, gpointer self) {
     // The surface ours sits on is going; a new one gets a new subsurface.
     auto* area = static_cast<ViewArea*>(self);
     area->ownFrames_.reset();

@@ -85,7 +85,7 @@ private:
     static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
     static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
-    static void onUnrealize(GtkWidget* widget, gpointer self);
+    static void onSurfaceGoing(GtkWidget* widget, gpointer self);
 
     // Runs `step`, a piece of work GTK called for. Nothing may leave a GTK
     // callback by an exception (it would end in std::terminate), so a
