@@ -154,6 +154,51 @@ TEST(BandedCanvas, FollowsANewMatrixBetweenFrames) {
     }
 }
 
+// A host that draws its frames in turn into a few buffers of its own (the
+// Wayland host's pool) keeps the bands of each: every buffer must get its own
+// frames, also after one of them is drawn with a new matrix and when more
+// buffers take turns than the bands are kept for.
+TEST(BandedCanvas, DrawsFramesInTurnIntoSeveralSurfacesEachOnItsOwn) {
+    constexpr int kSurfaces = 5;
+    constexpr int kFrames = 15;
+    const auto renderInTurn = [](std::int32_t bands) {
+        std::vector<cairo_surface_t*> surfaces;
+        for (int k = 0; k < kSurfaces; ++k) {
+            surfaces.push_back(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
+        }
+        BandedCanvas canvas;
+        canvas.setBands(bands);
+        // Three take turns, then all five, then three again.
+        const int turns[kFrames] = {0, 1, 2, 0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0, 2};
+        for (int frame = 0; frame < kFrames; ++frame) {
+            const int k = turns[frame];
+            cairo_t* cr = cairo_create(surfaces[static_cast<std::size_t>(k)]);
+            if (k == 1 && frame > 5) {
+                cairo_translate(cr, 0.0, 7.0);
+            }
+            BandedCanvas::Frame drawing(canvas, cr, kHeight);
+            drawScene(canvas, frame);
+            drawing.finish();
+            cairo_destroy(cr);
+        }
+        std::vector<Pixels> pictures;
+        for (cairo_surface_t* surface : surfaces) {
+            cairo_surface_flush(surface);
+            const unsigned char* data = cairo_image_surface_get_data(surface);
+            pictures.emplace_back(data, data + static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
+                                                   cairo_image_surface_get_height(surface));
+            cairo_surface_destroy(surface);
+        }
+        return pictures;
+    };
+    const std::vector<Pixels> straight = renderInTurn(1);
+    const std::vector<Pixels> banded = renderInTurn(3);
+    for (std::size_t k = 0; k < straight.size(); ++k) {
+        SCOPED_TRACE(::testing::Message() << "surface " << k);
+        EXPECT_LE(largestDifference(straight[k], banded[k]), kBandedTolerance);
+    }
+}
+
 // Labels whose glyphs cross the edge between the two bands, from just above
 // to just below it, at every device scale a screen has: each band must draw
 // its part of every one.

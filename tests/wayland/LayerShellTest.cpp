@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "HackProcess.h"
 #include "MissingServer.h"
@@ -90,6 +91,21 @@ int ownThreads(pid_t pid) {
         count += name == "pelmora" ? 1 : 0;
     }
     return count;
+}
+
+// How often `text` occurs in `said`.
+std::size_t occurrences(const std::string& said, const std::string& text) {
+    std::size_t count = 0;
+    for (auto at = said.find(text); at != std::string::npos; at = said.find(text, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The --fps report lines of the view on the monitor at `place` ("at 0,0").
+std::size_t fpsReports(const std::string& said, const std::string& place) {
+    return occurrences(said, place + ": ") - occurrences(said, place + ": frame buffer") -
+           occurrences(said, place + ": not seen") - occurrences(said, place + ": seen again");
 }
 
 // Outputs that can be unplugged: sway's headless outputs cannot be in every
@@ -303,6 +319,102 @@ TEST_F(LayerShellTest, ANewOutputGetsAViewAndLosingItLeavesTheOthersRunning) {
         const auto later = sway.screenshot("WL-1");
         return later && later->rgb != first->rgb;
     })) << "the remaining view stopped";
+}
+
+// Under a full-screen window the wallpaper cannot be seen and sway stops
+// asking it for frames: it draws none until the window goes, then carries on.
+// Its frames all go through the same few buffers.
+TEST_F(LayerShellTest, TheWallpaperDrawsNoFramesUnderAFullScreenWindowAndGoesOnWhenItLeaves) {
+    SwayServer sway("output HEADLESS-1 resolution 640x480\nfor_window [app_id=\"foot\"] fullscreen enable\n");
+    if (!sway.error().empty()) {
+        return missingServer(sway.error());
+    }
+    auto pelmora = startPelmora(sway, "background", {"--verbose", "--fps"});
+    ASSERT_TRUE(waitForView(sway, "HEADLESS-1")) << pelmora->standardError();
+    ASSERT_TRUE(eventually([&] { return fpsReports(pelmora->standardError(), "at 0,0") >= 1; }))
+        << pelmora->standardError();
+
+    auto terminal = std::make_unique<HackProcess>("/usr/bin/foot", std::vector<std::string>{},
+                                                  sway.clientEnvironment());
+    ASSERT_TRUE(eventually([&] {
+        return pelmora->standardError().find("at 0,0: not seen, frames stop after frame ") != std::string::npos;
+    })) << pelmora->standardError();
+    const std::size_t reportsWhenCovered = fpsReports(pelmora->standardError(), "at 0,0");
+    // Longer than the 5 s between reports: a view still drawing would report.
+    std::this_thread::sleep_for(7s);
+    EXPECT_EQ(fpsReports(pelmora->standardError(), "at 0,0"), reportsWhenCovered)
+        << "frames went on under the window:\n" << pelmora->standardError();
+
+    terminal.reset();
+    EXPECT_TRUE(eventually([&] {
+        return pelmora->standardError().find("at 0,0: seen again, frames resume") != std::string::npos;
+    })) << pelmora->standardError();
+    EXPECT_TRUE(eventually([&] { return fpsReports(pelmora->standardError(), "at 0,0") > reportsWhenCovered + 1; }))
+        << pelmora->standardError();
+    const auto shot = waitForView(sway, "HEADLESS-1");
+    ASSERT_TRUE(shot) << pelmora->standardError();
+    EXPECT_TRUE(spheresAllOver(*shot));
+    // Hundreds of frames, one size: no more than the pool's three buffers.
+    const std::string said = pelmora->standardError();
+    EXPECT_GE(occurrences(said, "frame buffer "), 2U) << said;
+    EXPECT_LE(occurrences(said, "frame buffer "), 3U) << said;
+    EXPECT_EQ(occurrences(said, "not seen"), 1U) << said;
+    EXPECT_TRUE(pelmora->running()) << said;
+}
+
+// An output whose screen stops refreshing asks for no frames: its view stops,
+// the other output's goes on, and it carries on when the screen is back.
+// (This sway can power off neither its headless nor its nested outputs; an
+// output that is a window of the outer sway, moved to a workspace nobody
+// looks at, stops refreshing as a monitor powered off does.)
+TEST_F(LayerShellTest, AnOutputThatStopsRefreshingStopsOnlyItsOwnViewsFrames) {
+    NestedSway nested("");
+    if (!nested.error().empty()) {
+        return missingServer(nested.error());
+    }
+    const SwayServer& outer = nested.outer();
+    const SwayServer& sway = nested.inner();
+    auto pelmora = startPelmora(sway, "background", {"--verbose", "--fps"});
+    ASSERT_TRUE(waitForView(sway, "WL-1")) << pelmora->standardError();
+    sway.message("create_output");
+    ASSERT_TRUE(waitForView(sway, "WL-2")) << pelmora->standardError();
+    // The outer sway tiles the two side by side, 400 pixels wide each; with
+    // the second gone from its workspace the first takes the whole width, and
+    // the second is placed after it.
+    const std::string first = "at 0,0";
+    ASSERT_TRUE(eventually([&] { return fpsReports(pelmora->standardError(), "at 400,0") >= 1; }))
+        << pelmora->standardError();
+
+    outer.message("'[title=\"WL-2\"]' move to workspace 9");
+    const std::string unseen = ": not seen, frames stop after frame ";
+    ASSERT_TRUE(eventually([&] { return pelmora->standardError().find(unseen) != std::string::npos; }))
+        << pelmora->standardError();
+    const std::string said = pelmora->standardError();
+    const std::size_t lineEnd = said.find(unseen);
+    const std::size_t placeStart = said.rfind(" at ", lineEnd);
+    const std::string second = said.substr(placeStart + 1, lineEnd - placeStart - 1);
+    ASSERT_NE(second, first) << said;
+    const std::size_t secondWhenOff = fpsReports(said, second);
+    const std::size_t firstWhenOff = fpsReports(said, first);
+    EXPECT_TRUE(eventually([&] { return fpsReports(pelmora->standardError(), first) >= firstWhenOff + 2; }))
+        << "the output left on stopped too:\n" << pelmora->standardError();
+    EXPECT_EQ(fpsReports(pelmora->standardError(), second), secondWhenOff)
+        << "the output not refreshing still drew:\n" << pelmora->standardError();
+    EXPECT_EQ(pelmora->standardError().find(first + ": not seen"), std::string::npos) << pelmora->standardError();
+
+    // Back beside the first, at its first place again.
+    outer.message("'[title=\"WL-2\"]' move to workspace 1");
+    EXPECT_TRUE(eventually([&] {
+        return pelmora->standardError().find(": seen again, frames resume") != std::string::npos;
+    })) << pelmora->standardError();
+    const auto secondReports = [&](const std::string& errors) {
+        return fpsReports(errors, second) + (second == "at 400,0" ? 0 : fpsReports(errors, "at 400,0"));
+    };
+    const std::size_t secondBefore = secondReports(said);
+    EXPECT_TRUE(eventually([&] { return secondReports(pelmora->standardError()) > secondBefore + 1; }))
+        << pelmora->standardError();
+    EXPECT_EQ(occurrences(pelmora->standardError(), "not seen"), 1U) << pelmora->standardError();
+    EXPECT_TRUE(pelmora->running()) << pelmora->standardError();
 }
 
 TEST_F(LayerShellTest, F11InTheWindowShowsANewPictureSpreadOverTheWholeOutput) {

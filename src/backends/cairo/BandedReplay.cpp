@@ -16,6 +16,10 @@ bool whole(double value) { return value == std::floor(value); }
 // the others costs more than they save (40 spheres with lines make ~200).
 constexpr std::size_t kOperationsWorthBands = 1000;
 
+// How many targets besides the current one keep their bands: enough for a
+// host that draws in turn into up to four buffers.
+constexpr std::size_t kKeptTargets = 3;
+
 bool sameMatrix(const cairo_matrix_t& a, const cairo_matrix_t& b) {
     return a.xx == b.xx && a.yx == b.yx && a.xy == b.xy && a.yy == b.yy && a.x0 == b.x0 && a.y0 == b.y0;
 }
@@ -108,16 +112,37 @@ Canvas& BandedReplay::begin(cairo_t* cr, double height) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     if (cairo_get_target(cr) != target_.get() || !sameMatrix(m, matrix_) || height != height_ || bandList_.empty()) {
-        // The old bands go before the target whose pixels they draw on.
-        whole_.reset();
-        bandList_.clear();
-        target_.reset(cairo_surface_reference(cairo_get_target(cr)));
-        matrix_ = m;
-        height_ = height;
-        makeBands(cr);
+        switchTo(cr, m, height);
     }
     recorder_.clear();
     return recorder_;
+}
+
+void BandedReplay::switchTo(cairo_t* cr, const cairo_matrix_t& matrix, double height) {
+    KeptBands last{std::move(target_), height_, matrix_, std::move(bandList_), std::move(whole_)};
+    bandList_.clear();
+    const auto found = std::find_if(kept_.begin(), kept_.end(), [&](const KeptBands& kept) {
+        return kept.target.get() == cairo_get_target(cr) && sameMatrix(kept.matrix, matrix) && kept.height == height;
+    });
+    if (found != kept_.end()) {
+        target_ = std::move(found->target);
+        height_ = found->height;
+        matrix_ = found->matrix;
+        bandList_ = std::move(found->bands);
+        whole_ = std::move(found->whole);
+        kept_.erase(found);
+    } else {
+        target_.reset(cairo_surface_reference(cairo_get_target(cr)));
+        matrix_ = matrix;
+        height_ = height;
+        makeBands(cr);
+    }
+    if (last.target != nullptr && !last.bands.empty()) {
+        kept_.insert(kept_.begin(), std::move(last));
+        if (kept_.size() > kKeptTargets) {
+            kept_.pop_back();
+        }
+    }
 }
 
 void BandedReplay::makeBands(cairo_t* cr) {

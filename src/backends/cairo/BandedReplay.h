@@ -43,6 +43,8 @@ private:
     struct Band;
     static void replayBand(void* self, std::int32_t part);
     void replay(Band& band) const;
+    // Takes up the bands of the target `cr` draws on, kept from before or made now.
+    void switchTo(cairo_t* cr, const cairo_matrix_t& matrix, double height);
     void makeBands(cairo_t* cr);
     std::unique_ptr<Band> makeBand(cairo_t* cr, int top, int bottom) const;
 
@@ -61,6 +63,19 @@ private:
     // The whole surface as one band, for frames too small to be worth
     // waking the other threads.
     std::unique_ptr<Band> whole_;
+    // The bands of the targets drawn on before, latest first: a host that
+    // draws its frames in turn into a few buffers of its own keeps each
+    // buffer's bands, and with them their canvases' fonts and sprites,
+    // instead of making them anew every frame. Members in this order: the
+    // bands go before their target.
+    struct KeptBands {
+        CairoSurfacePtr target;
+        double height = 0.0;
+        cairo_matrix_t matrix{};
+        std::vector<std::unique_ptr<Band>> bands;
+        std::unique_ptr<Band> whole;
+    };
+    std::vector<KeptBands> kept_;
 };
 
 }  // namespace pelmora

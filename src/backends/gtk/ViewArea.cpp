@@ -2,10 +2,12 @@
 
 #include "WorkerPool.h"
 
+#include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "CairoHandles.h"
@@ -61,6 +63,13 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
         gtk_widget_set_double_buffered(area_, FALSE);
         G_GNUC_END_IGNORE_DEPRECATIONS
     }
+    ownFramesWanted_ = GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(area_));
+    if (ownFramesWanted_) {
+        // GDK drops a window's Wayland surface when it hides the window,
+        // not only when it unrealizes it.
+        g_signal_connect(area_, "unmap", G_CALLBACK(onSurfaceGoing), this);
+        g_signal_connect(area_, "unrealize", G_CALLBACK(onSurfaceGoing), this);
+    }
     tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
     if (options_.battery != nullptr) {
         options_.battery->attach(gate_);
@@ -71,7 +80,11 @@ ViewArea::~ViewArea() {
     if (options_.battery != nullptr) {
         options_.battery->detach(gate_);
     }
-    gtk_widget_remove_tick_callback(area_, tickId_);
+    // Its hooks point here.
+    ownFrames_.reset();
+    if (tickId_ != 0) {
+        gtk_widget_remove_tick_callback(area_, tickId_);
+    }
     g_signal_handlers_disconnect_by_data(area_, this);
     // The view goes first: it owns the sheet, whose signal bindings point at
     // the view and at sheetHost_.
@@ -198,6 +211,11 @@ gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     if (!area->view_) {
         area->makeViewOnceSized();
     }
+    if (area->view_ && area->ownFramesWanted_ && area->startOwnFrames()) {
+        // The compositor's frame callbacks drive the frames from here on.
+        area->tickId_ = 0;
+        return G_SOURCE_REMOVE;
+    }
     if (area->pacer_) {
         area->pacer_->setIntervalMultiple(area->gate_.intervalMultiple());
     }
@@ -285,8 +303,104 @@ void ViewArea::paint(cairo_t* cr) const {
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     }
+    if (fps_ && !ownFrames_) {
+        fps_->draw(cr, width, height);
+    }
+}
+
+void ViewArea::onSurfaceGoing(GtkWidget*, gpointer self) {
+    // The surface ours sits on is going; a new one gets a new subsurface.
+    auto* area = static_cast<ViewArea*>(self);
+    area->ownFrames_.reset();
+    if (area->tickId_ == 0) {
+        area->tickId_ = gtk_widget_add_tick_callback(area->area_, onTick, area, nullptr);
+    }
+}
+
+std::string ViewArea::sourcePrefix() const {
+    return options_.monitor != nullptr ? monitorName(options_.monitor) + ": " : std::string();
+}
+
+bool ViewArea::startOwnFrames() {
+    if (!ownFrames_) {
+        try {
+            ownFrames_ = std::make_unique<SubsurfaceFrames>(area_, ownFrameHooks());
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "pelmora: %s; GTK draws the frames\n", error.what());
+            ownFramesWanted_ = false;
+            return false;
+        }
+    }
+    ownFrames_->start();
+    return true;
+}
+
+SubsurfaceFrames::Hooks ViewArea::ownFrameHooks() {
+    SubsurfaceFrames::Hooks hooks;
+    hooks.guard = [this](const std::function<void()>& step) { guarded(step); };
+    hooks.untilDue = [this] { return untilFrameDue(); };
+    hooks.frameStarted = [this] {
+        if (fps_) {
+            fps_->frameStarted(FpsOverlay::Clock::now());
+        }
+    };
+    hooks.frameFinished = [this] {
+        if (fps_) {
+            fps_->frameFinished(FpsOverlay::Clock::now());
+        }
+    };
+    hooks.draw = [this](cairo_t* cr, int width, int height) { drawOwnFrame(cr, width, height); };
+    hooks.seen = [this](bool seen, std::uint64_t frames) { sayFramesSeen(seen, frames); };
+    hooks.bufferMade = [this](long count, int width, int height) {
+        if (options_.verbose) {
+            std::fprintf(stderr, "pelmora: %sframe buffer %ld made, %dx%d pixels\n", sourcePrefix().c_str(), count,
+                         width, height);
+        }
+    };
+    return hooks;
+}
+
+std::optional<SubsurfaceFrames::Clock::duration> ViewArea::untilFrameDue() {
+    remakeIfResized();
+    if (!view_) {
+        // The view is made anew at GTK's next ticks, which then start the frames again.
+        if (tickId_ == 0) {
+            tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
+        }
+        return std::nullopt;
+    }
+    pacer_->setIntervalMultiple(gate_.intervalMultiple());
+    if (!gate_.open()) {
+        return std::nullopt;
+    }
+    const auto takenFrom = pacer_->nextDeadline() - pacer_->interval() / kEarlyToleranceDivisor;
+    const auto now = FramePacer::Clock::now();
+    return takenFrom <= now ? FramePacer::Clock::duration::zero() : takenFrom - now;
+}
+
+void ViewArea::drawOwnFrame(cairo_t* cr, int width, int height) {
+    pacer_->takeFrameIfDue(FramePacer::Clock::now() + pacer_->interval() / kEarlyToleranceDivisor);
+    faultHook_.frameStarting();
+    {
+        BandedCanvas::Frame frame(canvas_, cr, static_cast<double>(height));
+        view_->animateOneFrame();
+        frame.finish();
+    }
     if (fps_) {
         fps_->draw(cr, width, height);
+    }
+}
+
+void ViewArea::sayFramesSeen(bool seen, std::uint64_t frames) {
+    gate_.setSeen(seen);
+    if (!options_.verbose) {
+        return;
+    }
+    if (seen) {
+        std::fprintf(stderr, "pelmora: %sseen again, frames resume\n", sourcePrefix().c_str());
+    } else {
+        std::fprintf(stderr, "pelmora: %snot seen, frames stop after frame %llu\n", sourcePrefix().c_str(),
+                     static_cast<unsigned long long>(frames));
     }
 }
 

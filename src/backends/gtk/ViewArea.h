@@ -17,6 +17,7 @@
 #include "GtkSheetHost.h"
 #include "PelmoraView.h"
 #include "SettingsStore.h"
+#include "SubsurfaceFrames.h"
 
 namespace pelmora {
 
@@ -29,6 +30,10 @@ namespace pelmora {
 // when the pacer says one is due, into an offscreen surface at device-pixel
 // size, and every redraw paints that surface, so an expose without a due
 // frame shows the last frame again instead of advancing the animation.
+// On Wayland the frames go instead into buffers of the area's own, shown on
+// a surface of its own over GTK's (SubsurfaceFrames) and paced by the
+// compositor's frame callbacks; GTK then draws its surface only when it
+// needs to.
 class ViewArea {
 public:
     struct Options {
@@ -83,6 +88,7 @@ private:
     static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
     static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
+    static void onSurfaceGoing(GtkWidget* widget, gpointer self);
 
     // Runs `step`, a piece of work GTK called for. Nothing may leave a GTK
     // callback by an exception (it would end in std::terminate), so a
@@ -97,6 +103,15 @@ private:
     void stepFrame();
     void prepareSurface(int width, int height, int scale);
     void paint(cairo_t* cr) const;
+    // Wayland: hands the frames to a surface of the area's own; false when
+    // that cannot be had and GTK draws them after all.
+    bool startOwnFrames();
+    SubsurfaceFrames::Hooks ownFrameHooks();
+    std::optional<SubsurfaceFrames::Clock::duration> untilFrameDue();
+    void drawOwnFrame(cairo_t* cr, int width, int height);
+    void sayFramesSeen(bool seen, std::uint64_t frames);
+    // "HDMI-1 at 1920,0: " in front of a --verbose line, or nothing.
+    std::string sourcePrefix() const;
 
     SettingsStores& stores_;
     Options options_;
@@ -122,6 +137,8 @@ private:
     };
     std::optional<PendingRemake> remake_;
     guint tickId_ = 0;
+    bool ownFramesWanted_ = false;
+    std::unique_ptr<SubsurfaceFrames> ownFrames_;
 };
 
 }  // namespace pelmora
