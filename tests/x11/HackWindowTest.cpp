@@ -20,6 +20,7 @@
 
 #include "MissingServer.h"
 #include "HackProcess.h"
+#include "ScreenShots.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
 
@@ -398,8 +399,10 @@ TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLin
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
         const std::string message = hack->standardError();
-        // Verbose, the seed and the view's size come first.
-        EXPECT_EQ(lineCount(message), verbose ? 3 : 0) << message;
+        // Verbose, the seed and the view's size come first, and a mapped
+        // window is unmapped on its way: out of sight before it is gone.
+        EXPECT_EQ(lineCount(message), verbose ? 4 : 0) << message;
+        EXPECT_EQ(message.find("not seen, frames stop") != std::string::npos, verbose) << message;
         EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
     }
 }
@@ -500,6 +503,118 @@ TEST_F(HackWindowTest, AWindowThatDoesNotExistOrAnUnreadableIdIsAOneLineError) {
         EXPECT_EQ(lineCount(message), 1) << message;
         EXPECT_EQ(message.rfind("pelmora: ", 0), 0U) << message;
     }
+}
+
+// The frame after which the hack's `count`-th "not seen" line says frames
+// stop, once it has said it (-1 if not within 5 s).
+long frameStoppedAfter(HackProcess& hack, int count) {
+    const std::string marker = "not seen, frames stop after frame ";
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    do {
+        const std::string said = hack.standardError();
+        std::size_t at = 0;
+        for (int seen = 0; (at = said.find(marker, at)) != std::string::npos; at += marker.size()) {
+            if (++seen == count) {
+                return std::stol(said.substr(at + marker.size()));
+            }
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return -1;
+}
+
+bool saysSeenAgain(HackProcess& hack, int count) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    do {
+        const std::string said = hack.standardError();
+        int seen = 0;
+        for (std::size_t at = 0; (at = said.find("seen again, frames resume\n", at)) != std::string::npos; ++at) {
+            ++seen;
+        }
+        if (seen >= count) {
+            return true;
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// Which pixels of a picture show a sphere.
+std::vector<bool> sphereMask(const Picture& picture) {
+    std::vector<bool> mask;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            PixelCensus census;
+            census.add(picture.at(x, y));
+            mask.push_back(census.sphere == 1);
+        }
+    }
+    return mask;
+}
+
+// The share of the sphere pixels of `before` that are sphere pixels of `after` too.
+double sphereOverlap(const std::vector<bool>& before, const std::vector<bool>& after) {
+    int spheres = 0;
+    int both = 0;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        spheres += before[i] ? 1 : 0;
+        both += before[i] && after[i] ? 1 : 0;
+    }
+    return spheres > 0 ? static_cast<double>(both) / spheres : 0.0;
+}
+
+// Unmapped by its owner or covered by another window, the window gets no
+// frames; shown again, it carries on from the frame it stopped at.
+TEST_F(HackWindowTest, NoFramesWhileTheWindowIsUnmappedOrCoveredAndTheViewCarriesOnAfter) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    // Slow spheres, so that a few frames move them little, while the view's
+    // own pace would carry them far in the time they are out of sight.
+    auto hack = startHack({"--window-id", hexId(window.id()), "--verbose", "-showLocalFields", "NO", "-speedDivisor",
+                           "10"});
+    ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    Display* display = window.display();
+    const std::string name = "window " + hexId(window.id()) + " at 0,0: ";
+    struct Way {
+        const char* name;
+        std::function<void()> hide;
+        std::function<void()> show;
+    };
+    std::unique_ptr<TestWindow> cover;
+    const std::vector<Way> ways{
+        {"unmapped", [&] { XUnmapWindow(display, window.id()); XSync(display, False); },
+         [&] { XMapWindow(display, window.id()); XSync(display, False); }},
+        {"covered", [&] { cover = std::make_unique<TestWindow>(server_.display(), 0, 0, 400, 300); },
+         [&] { cover.reset(); }},
+    };
+    int hidings = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::vector<bool> before = sphereMask(window.picture());
+        way.hide();
+        const long stoppedAt = frameStoppedAfter(*hack, ++hidings);
+        ASSERT_GE(stoppedAt, 0) << hack->standardError();
+        // Long enough for 90 frames at the view's pace, had it gone on drawing.
+        std::this_thread::sleep_for(1500ms);
+        way.show();
+        ASSERT_TRUE(saysSeenAgain(*hack, hidings)) << hack->standardError();
+        // Out of sight again at once: the frames between the two lines are the
+        // few drawn since it came back, none from the time it was away.
+        way.hide();
+        const long stoppedAgainAt = frameStoppedAfter(*hack, ++hidings);
+        EXPECT_LT(stoppedAgainAt - stoppedAt, 20) << hack->standardError();
+        way.show();
+        ASSERT_TRUE(saysSeenAgain(*hack, hidings)) << hack->standardError();
+        ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+        const Picture after = window.picture();
+        saveScreenShot(server_.display(), std::string("hack-shown-again-after-") + way.name);
+        const double overlap = sphereOverlap(before, sphereMask(after));
+        EXPECT_GT(overlap, 0.5) << "the view did not carry on where it stopped";
+    }
+    EXPECT_NE(hack->standardError().find("pelmora: " + name + "not seen, frames stop after frame "),
+              std::string::npos)
+        << hack->standardError();
+    EXPECT_TRUE(hack->running());
 }
 
 }  // namespace
