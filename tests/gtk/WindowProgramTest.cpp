@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "MissingServer.h"
+#include "SightLines.h"
 #include "XvfbServer.h"
 
 // Last: Xlib's macros (None, Bool...) would break the headers above.
@@ -434,6 +435,96 @@ TEST_F(WindowProgramTest, FpsDrawsItsReadOutInTheLowerLeftCorner) {
         Shot shot(display_, window);
         return shot.count(kFrame, shot.height() - 60, 160, shot.height() - kFrame, isWhite) > 40;
     }));
+}
+
+// Which pixels of the view show a sphere.
+std::vector<bool> sphereMask(Display* display, unsigned long window) {
+    Shot shot(display, window);
+    std::vector<bool> mask;
+    for (int y = kViewTop; y < shot.height() - kFrame; ++y) {
+        for (int x = kFrame; x < shot.width() - kFrame; ++x) {
+            mask.push_back(isSphere(shot.at(x, y)));
+        }
+    }
+    return mask;
+}
+
+// The share of the sphere pixels of `before` that are sphere pixels of `after` too.
+double sphereOverlap(const std::vector<bool>& before, const std::vector<bool>& after) {
+    int spheres = 0;
+    int both = 0;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        spheres += before[i] ? 1 : 0;
+        both += before[i] && after[i] ? 1 : 0;
+    }
+    return spheres > 0 ? static_cast<double>(both) / spheres : 0.0;
+}
+
+// Covered whole by another window, or minimised (without a window manager
+// here, unmapped as an ICCCM window manager iconifies a window), the window
+// draws no frames; shown again, its view carries on from where it stopped.
+TEST_F(WindowProgramTest, NoFramesWhileCoveredOrMinimisedAndTheViewCarriesOnAfter) {
+    // Slow spheres: a few frames move them little, the time out of sight
+    // at the view's pace would move them far.
+    start({"--verbose", "-showLocalFields", "NO", "-speedDivisor", "10"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+    const int screen = DefaultScreen(display_);
+    ::Window cover = 0;
+    struct Way {
+        const char* name;
+        std::function<void()> hide;
+        std::function<void()> show;
+    };
+    const std::vector<Way> ways{
+        {"covered",
+         [&] {
+             cover = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0,
+                                         static_cast<unsigned>(DisplayWidth(display_, screen)),
+                                         static_cast<unsigned>(DisplayHeight(display_, screen)), 0,
+                                         BlackPixel(display_, screen), BlackPixel(display_, screen));
+             XMapRaised(display_, cover);
+             XSync(display_, False);
+         },
+         [&] {
+             XDestroyWindow(display_, cover);
+             XSync(display_, False);
+         }},
+        {"minimised", [&] { run("xdotool windowunmap --sync " + std::to_string(window)); },
+         [&] { run("xdotool windowmap --sync " + std::to_string(window)); }},
+    };
+    int hidings = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::vector<bool> before = sphereMask(display_, window);
+        way.hide();
+        const auto stopFrame = [&](int count) {
+            std::optional<long> frames;
+            eventually([&] { return (frames = pelmora::testing::framesBeforeStop(errors(), count)).has_value(); });
+            return frames;
+        };
+        const std::optional<long> stoppedAt = stopFrame(++hidings);
+        ASSERT_TRUE(stoppedAt) << errors();
+        // Long enough for 90 frames at the view's pace, had it gone on drawing.
+        std::this_thread::sleep_for(1500ms);
+        way.show();
+        ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) >= hidings; })) << errors();
+        // Out of sight again at once: the frames between the two lines are
+        // the few drawn since it came back, none from the time it was away.
+        way.hide();
+        const std::optional<long> stoppedAgainAt = stopFrame(++hidings);
+        ASSERT_TRUE(stoppedAgainAt) << errors();
+        EXPECT_LT(*stoppedAgainAt - *stoppedAt, 20) << errors();
+        way.show();
+        ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) >= hidings; })) << errors();
+        ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+        fs::create_directories(PELMORA_SCREENS_DIR);
+        run(std::string("import -window root '") + (fs::path(PELMORA_SCREENS_DIR) / "window-shown-again-after-").string() +
+            way.name + ".png' 2>/dev/null");
+        EXPECT_GT(sphereOverlap(before, sphereMask(display_, window)), 0.5)
+            << "the view did not carry on where it stopped";
+    }
 }
 
 TEST_F(WindowProgramTest, EscapeClosesTheWindow) {

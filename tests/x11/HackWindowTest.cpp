@@ -21,6 +21,7 @@
 #include "MissingServer.h"
 #include "HackProcess.h"
 #include "ScreenShots.h"
+#include "SightLines.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
 
@@ -508,15 +509,10 @@ TEST_F(HackWindowTest, AWindowThatDoesNotExistOrAnUnreadableIdIsAOneLineError) {
 // The frame after which the hack's `count`-th "not seen" line says frames
 // stop, once it has said it (-1 if not within 5 s).
 long frameStoppedAfter(HackProcess& hack, int count) {
-    const std::string marker = "not seen, frames stop after frame ";
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     do {
-        const std::string said = hack.standardError();
-        std::size_t at = 0;
-        for (int seen = 0; (at = said.find(marker, at)) != std::string::npos; at += marker.size()) {
-            if (++seen == count) {
-                return std::stol(said.substr(at + marker.size()));
-            }
+        if (const std::optional<long> frames = framesBeforeStop(hack.standardError(), count)) {
+            return *frames;
         }
         std::this_thread::sleep_for(5ms);
     } while (std::chrono::steady_clock::now() < deadline);
@@ -526,12 +522,7 @@ long frameStoppedAfter(HackProcess& hack, int count) {
 bool saysSeenAgain(HackProcess& hack, int count) {
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     do {
-        const std::string said = hack.standardError();
-        int seen = 0;
-        for (std::size_t at = 0; (at = said.find("seen again, frames resume\n", at)) != std::string::npos; ++at) {
-            ++seen;
-        }
-        if (seen >= count) {
+        if (resumptions(hack.standardError()) >= count) {
             return true;
         }
         std::this_thread::sleep_for(5ms);

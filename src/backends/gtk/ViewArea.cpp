@@ -39,6 +39,11 @@ constexpr double kBackgroundRed = 0.03;
 constexpr double kBackgroundGreen = 0.05;
 constexpr double kBackgroundBlue = 0.25;
 
+// How often a closed gate is looked at: a host that opens it without saying
+// so still gets its frames back within this, and nobody looking costs at
+// most two wake-ups a second.
+constexpr guint kGateLookMilliseconds = 500;
+
 }  // namespace
 
 ViewArea::ViewArea(SettingsStores& stores, Options options)
@@ -65,7 +70,12 @@ ViewArea::ViewArea(SettingsStores& stores, Options options)
 }
 
 ViewArea::~ViewArea() {
-    gtk_widget_remove_tick_callback(area_, tickId_);
+    if (tickId_ != 0) {
+        gtk_widget_remove_tick_callback(area_, tickId_);
+    }
+    if (gateLookId_ != 0) {
+        g_source_remove(gateLookId_);
+    }
     g_signal_handlers_disconnect_by_data(area_, this);
     // The view goes first: it owns the sheet, whose signal bindings point at
     // the view and at sheetHost_.
@@ -186,8 +196,36 @@ void ViewArea::makeView(int width, int height) {
     }
 }
 
+void ViewArea::gateChanged() {
+    if (!gate_.open() || tickId_ != 0) {
+        return;
+    }
+    if (gateLookId_ != 0) {
+        g_source_remove(gateLookId_);
+        gateLookId_ = 0;
+    }
+    tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
+}
+
+gboolean ViewArea::onGateLook(gpointer self) {
+    auto* area = static_cast<ViewArea*>(self);
+    if (!area->gate_.open()) {
+        return G_SOURCE_CONTINUE;
+    }
+    area->gateLookId_ = 0;
+    area->gateChanged();
+    return G_SOURCE_REMOVE;
+}
+
 gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     auto* area = static_cast<ViewArea*>(self);
+    if (!area->gate_.open()) {
+        // No frames to draw: without a tick callback the frame clock rests
+        // (on X it would otherwise wake the process 60 times a second).
+        area->tickId_ = 0;
+        area->gateLookId_ = g_timeout_add(kGateLookMilliseconds, onGateLook, area);
+        return G_SOURCE_REMOVE;
+    }
     area->remakeIfResized();
     if (!area->view_) {
         area->makeViewOnceSized();
@@ -243,6 +281,7 @@ void ViewArea::stepFrame() {
         view_->animateOneFrame();
         frame.finish();
     }
+    ++framesDrawn_;
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());
     }
