@@ -188,7 +188,7 @@ void ViewArea::makeView(int width, int height) {
     const double interval = options_.frameInterval.value_or(view_->animationTimeInterval());
     pacer_.emplace(interval);
     if (options_.showFps) {
-        fps_.emplace(interval);
+        fps_.emplace();
         fps_->reportTo(stderr, source);
     }
     if (viewCreated_) {

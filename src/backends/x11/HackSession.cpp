@@ -38,7 +38,7 @@ HackSession::HackSession(Display* display, Window window, const XWindowAttribute
         powerWatch_.emplace(*power_, sight_, Clock::now());
     }
     if (showFps) {
-        overlay_.emplace(view_.animationTimeInterval());
+        overlay_.emplace();
         overlay_->reportTo(stderr, name_);
     }
 }
@@ -51,10 +51,6 @@ std::string HackSession::windowName(Window window, const XWindowAttributes& attr
 
 void HackSession::setFrameInterval(double seconds) {
     pacer_ = FramePacer(seconds);
-    if (overlay_) {
-        overlay_.emplace(seconds);
-        overlay_->reportTo(stderr, name_);
-    }
 }
 
 void HackSession::setVerbose(bool verbose) {
