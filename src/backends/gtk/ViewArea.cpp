@@ -40,9 +40,9 @@ constexpr double kBackgroundGreen = 0.05;
 constexpr double kBackgroundBlue = 0.25;
 
 // How often a closed gate is looked at: a host that opens it without saying
-// so still gets its frames back within this, and nobody looking costs at
-// most two wake-ups a second.
-constexpr guint kGateLookMilliseconds = 500;
+// so still gets its frames back within this, and while nobody looks the
+// process wakes about once a second.
+constexpr guint kGateLookMilliseconds = 1000;
 
 }  // namespace
 

@@ -71,7 +71,7 @@ public:
     // Whether frames are drawn and how often: the host closes it while the
     // area cannot be seen and says when the machine runs on battery.
     // Changes take effect at the next tick. While it is closed the frame
-    // clock rests and the area looks at the gate only twice a second;
+    // clock rests and the area looks at the gate only once a second;
     // gateChanged() after opening it resumes the frames at once.
     FrameGate& gate() { return gate_; }
     void gateChanged();
