@@ -5,19 +5,12 @@
 
 #include "FrameGate.h"
 #include "Sight.h"
+#include "StreamText.h"
 
 namespace pelmora {
 namespace {
 
-std::string readAll(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-        text += buffer;
-    }
-    return text;
-}
+using testing::readAll;
 
 // Each cause alone hides the view; it is seen again only once all are gone,
 // and only the changes of the whole are said.

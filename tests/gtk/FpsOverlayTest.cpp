@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FpsOverlay.h"
+#include "StreamText.h"
 
 namespace pelmora {
 namespace {
@@ -83,15 +84,7 @@ TEST(FpsOverlayTest, TheProcessCpuClockMovesWithWork) {
     EXPECT_GT(FpsOverlay::processCpuTime(), before);
 }
 
-std::string readAll(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-        text += buffer;
-    }
-    return text;
-}
+using testing::readAll;
 
 TEST(FpsOverlayTest, WritesTheRateAndLoadEveryFiveSecondsWhenAsked) {
     std::FILE* log = std::tmpfile();

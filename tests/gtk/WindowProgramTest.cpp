@@ -449,17 +449,6 @@ std::vector<bool> sphereMask(Display* display, unsigned long window) {
     return mask;
 }
 
-// The share of the sphere pixels of `before` that are sphere pixels of `after` too.
-double sphereOverlap(const std::vector<bool>& before, const std::vector<bool>& after) {
-    int spheres = 0;
-    int both = 0;
-    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
-        spheres += before[i] ? 1 : 0;
-        both += before[i] && after[i] ? 1 : 0;
-    }
-    return spheres > 0 ? static_cast<double>(both) / spheres : 0.0;
-}
-
 // Covered whole by another window, or minimised (without a window manager
 // here, unmapped as an ICCCM window manager iconifies a window), the window
 // draws no frames; shown again, its view carries on from where it stopped.
@@ -522,7 +511,7 @@ TEST_F(WindowProgramTest, NoFramesWhileCoveredOrMinimisedAndTheViewCarriesOnAfte
         fs::create_directories(PELMORA_SCREENS_DIR);
         run(std::string("import -window root '") + (fs::path(PELMORA_SCREENS_DIR) / "window-shown-again-after-").string() +
             way.name + ".png' 2>/dev/null");
-        EXPECT_GT(sphereOverlap(before, sphereMask(display_, window)), 0.5)
+        EXPECT_GT(pelmora::testing::sphereOverlap(before, sphereMask(display_, window)), 0.5)
             << "the view did not carry on where it stopped";
     }
 }

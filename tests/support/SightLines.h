@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pelmora::testing {
 
@@ -29,6 +30,19 @@ inline int resumptions(const std::string& said) {
         ++seen;
     }
     return seen;
+}
+
+// The share of the sphere pixels of a picture taken before the view went out
+// of sight that are sphere pixels of one taken after it came back too: near
+// 1 when it carried on, low when it started anew or ran on unseen.
+inline double sphereOverlap(const std::vector<bool>& before, const std::vector<bool>& after) {
+    int spheres = 0;
+    int both = 0;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        spheres += before[i] ? 1 : 0;
+        both += before[i] && after[i] ? 1 : 0;
+    }
+    return spheres > 0 ? static_cast<double>(both) / spheres : 0.0;
 }
 
 }  // namespace pelmora::testing

@@ -543,17 +543,6 @@ std::vector<bool> sphereMask(const Picture& picture) {
     return mask;
 }
 
-// The share of the sphere pixels of `before` that are sphere pixels of `after` too.
-double sphereOverlap(const std::vector<bool>& before, const std::vector<bool>& after) {
-    int spheres = 0;
-    int both = 0;
-    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
-        spheres += before[i] ? 1 : 0;
-        both += before[i] && after[i] ? 1 : 0;
-    }
-    return spheres > 0 ? static_cast<double>(both) / spheres : 0.0;
-}
-
 // Unmapped by its owner or covered by another window, the window gets no
 // frames; shown again, it carries on from the frame it stopped at.
 TEST_F(HackWindowTest, NoFramesWhileTheWindowIsUnmappedOrCoveredAndTheViewCarriesOnAfter) {

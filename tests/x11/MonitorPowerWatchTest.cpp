@@ -25,12 +25,16 @@ public:
     int looks = 0;
 };
 
-TEST(MonitorPowerWatchTest, AMonitorPoweredOffStopsTheFramesUntilItIsOnAgain) {
+class MonitorPowerWatchTest : public ::testing::Test {
+protected:
+    const Clock::time_point start = Clock::time_point{} + 100s;
     FakeDisplayPower power;
     FrameGate gate;
-    Sight sight(gate);
-    const Clock::time_point start = Clock::time_point{} + 100s;
-    MonitorPowerWatch watch(power, sight, start);
+    Sight sight{gate};
+    MonitorPowerWatch watch{power, sight, start};
+};
+
+TEST_F(MonitorPowerWatchTest, AMonitorPoweredOffStopsTheFramesUntilItIsOnAgain) {
     watch.poll(start, 0);
     EXPECT_EQ(power.looks, 1);
     EXPECT_TRUE(gate.open());
@@ -52,25 +56,16 @@ TEST(MonitorPowerWatchTest, AMonitorPoweredOffStopsTheFramesUntilItIsOnAgain) {
     EXPECT_EQ(watch.nextLook(), start + 4s + 500ms);
 }
 
-TEST(MonitorPowerWatchTest, AfterAStallItLooksOnceNotOncePerMissedPeriod) {
-    FakeDisplayPower power;
-    FrameGate gate;
-    Sight sight(gate);
-    const Clock::time_point start = Clock::time_point{} + 100s;
-    MonitorPowerWatch watch(power, sight, start);
+TEST_F(MonitorPowerWatchTest, AfterAStallItLooksOnceNotOncePerMissedPeriod) {
     watch.poll(start + 60s, 0);
     watch.poll(start + 61s, 0);
     EXPECT_EQ(power.looks, 1);
     EXPECT_EQ(watch.nextLook(), start + 62s);
 }
 
-TEST(MonitorPowerWatchTest, TheMonitorOnDoesNotUncoverACoveredWindow) {
-    FakeDisplayPower power;
-    FrameGate gate;
-    Sight sight(gate);
+TEST_F(MonitorPowerWatchTest, TheMonitorOnDoesNotUncoverACoveredWindow) {
     sight.set(Sight::Cause::Covered, true, 5);
-    MonitorPowerWatch watch(power, sight, Clock::time_point{});
-    watch.poll(Clock::time_point{}, 5);
+    watch.poll(start, 5);
     EXPECT_FALSE(gate.open());
 }
 
