@@ -26,6 +26,7 @@
 
 // Last: Xlib's macros (None, Bool...) would break the headers above.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 extern char** environ;
@@ -627,6 +628,59 @@ TEST_F(SmallScreenTest, TheOptionsDialogFitsTakesTheKeyboardAndEscapeCancelsIt) 
     run("xdotool key Escape");
     EXPECT_TRUE(eventually([&] { return findWindowNow("Pelmora Options") == 0; }));
     EXPECT_EQ(waitForExit(300ms), -1) << "Escape ended the program";
+}
+
+// A server of the test's own whose root window says, as an EWMH window
+// manager's does, that windows hear _NET_WM_STATE: the test plays the window
+// manager that hides a window (minimised, or on a workspace not shown).
+class NetWmStateTest : public WindowProgramTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(server_.display().empty()) << server_.error();
+        setenv("DISPLAY", server_.display().c_str(), 1);
+        WindowProgramTest::SetUp();
+        ASSERT_NE(display_, nullptr);
+        const ::Window root = DefaultRootWindow(display_);
+        const ::Window check = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+        for (const ::Window window : {root, check}) {
+            XChangeProperty(display_, window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&check), 1);
+        }
+        const std::array<Atom, 2> supported{atom("_NET_WM_STATE"), atom("_NET_WM_STATE_HIDDEN")};
+        XChangeProperty(display_, root, atom("_NET_SUPPORTED"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(supported.data()), supported.size());
+        XSync(display_, False);
+    }
+
+    Atom atom(const char* name) const { return XInternAtom(display_, name, False); }
+
+    void setHidden(unsigned long window, bool hidden) {
+        const Atom state = atom("_NET_WM_STATE_HIDDEN");
+        XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&state), hidden ? 1 : 0);
+        XSync(display_, False);
+    }
+
+    pelmora::testing::XvfbServer server_{1024, 768};
+};
+
+TEST_F(NetWmStateTest, AWindowTheWindowManagerHidesDrawsNoFramesUntilShown) {
+    start({"--verbose", "-showLocalFields", "NO"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    setHidden(window, true);
+    std::optional<long> stoppedAt;
+    ASSERT_TRUE(eventually([&] { return (stoppedAt = pelmora::testing::framesBeforeStop(errors(), 1)).has_value(); }))
+        << errors();
+    std::this_thread::sleep_for(1500ms);
+    setHidden(window, false);
+    ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) == 1; })) << errors();
+    setHidden(window, true);
+    std::optional<long> stoppedAgainAt;
+    ASSERT_TRUE(
+        eventually([&] { return (stoppedAgainAt = pelmora::testing::framesBeforeStop(errors(), 2)).has_value(); }))
+        << errors();
+    EXPECT_LT(*stoppedAgainAt - *stoppedAt, 20) << errors();
 }
 
 TEST_F(WindowProgramTest, WithoutADisplayItSaysSoAndPointsToRecord) {
