@@ -454,9 +454,10 @@ std::vector<bool> sphereMask(Display* display, unsigned long window) {
 // here, unmapped as an ICCCM window manager iconifies a window), the window
 // draws no frames; shown again, its view carries on from where it stopped.
 TEST_F(WindowProgramTest, NoFramesWhileCoveredOrMinimisedAndTheViewCarriesOnAfter) {
-    // Slow spheres: a few frames move them little, the time out of sight
-    // at the view's pace would move them far.
-    start({"--verbose", "-showLocalFields", "NO", "-speedDivisor", "10"});
+    // The slowest spheres: the dozens of frames drawn around each hiding
+    // move them little, while a view made anew shows another layout. (Frames
+    // drawn out of sight are counted, below.)
+    start({"--verbose", "-showLocalFields", "NO", "-speedDivisor", "1"});
     const unsigned long window = mainWindow();
     ASSERT_NE(window, 0U) << errors();
     ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));

@@ -548,10 +548,11 @@ std::vector<bool> sphereMask(const Picture& picture) {
 TEST_F(HackWindowTest, NoFramesWhileTheWindowIsUnmappedOrCoveredAndTheViewCarriesOnAfter) {
     TestWindow window(server_.display(), 0, 0, 400, 300);
     ASSERT_TRUE(window.ok());
-    // Slow spheres, so that a few frames move them little, while the view's
-    // own pace would carry them far in the time they are out of sight.
+    // The slowest spheres: the dozens of frames drawn around each hiding
+    // move them little, while a view made anew shows another layout. (Frames
+    // drawn out of sight are counted, below.)
     auto hack = startHack({"--window-id", hexId(window.id()), "--verbose", "-showLocalFields", "NO", "-speedDivisor",
-                           "10"});
+                           "1"});
     ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
     Display* display = window.display();
     const std::string name = "window " + hexId(window.id()) + " at 0,0: ";
