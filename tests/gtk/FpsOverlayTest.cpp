@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FpsOverlay.h"
+#include "StreamText.h"
 
 namespace pelmora {
 namespace {
@@ -13,89 +14,118 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = FpsOverlay::Clock;
 
-// Feeds `frames` frames of `work` each, one every `period`, from `start`.
-Clock::time_point feed(FpsOverlay& overlay, Clock::time_point start, int frames, Clock::duration period,
-                       Clock::duration work) {
+// The process's CPU time as a test sets it.
+struct FakeCpu {
+    std::chrono::nanoseconds used{};
+    FpsOverlay::CpuClock clock() {
+        return [this] { return used; };
+    }
+};
+
+// Feeds `frames` frames, one every `period`, from `start`; each costs the
+// process `cpu` of CPU time, wherever it is spent.
+Clock::time_point feed(FpsOverlay& overlay, FakeCpu& cpu, Clock::time_point start, int frames,
+                       Clock::duration period, std::chrono::nanoseconds cost) {
     Clock::time_point now = start;
     for (int i = 0; i < frames; ++i) {
         overlay.frameStarted(now);
-        overlay.frameFinished(now + work);
+        cpu.used += cost;
+        overlay.frameFinished(now + 1ms);
         now += period;
     }
     return now;
 }
 
-TEST(FpsOverlayTest, ReportsRateAndTheShareOfEachIntervalSpentWorking) {
-    FpsOverlay overlay(0.02);
+TEST(FpsOverlayTest, ReportsRateAndTheProcessesCpuTimeOverWallTime) {
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
     EXPECT_EQ(overlay.framesPerSecond(), 0.0);
-    // 50 frames per second, 5 ms of work in each 20 ms interval.
-    feed(overlay, Clock::time_point{} + 1s, 52, 20ms, 5ms);
+    // 50 frames per second, 5 ms of CPU time each: a quarter of a core.
+    feed(overlay, cpu, Clock::time_point{} + 1s, 52, 20ms, 5ms);
     EXPECT_NEAR(overlay.framesPerSecond(), 50.0, 1.0);
     EXPECT_NEAR(overlay.load(), 0.25, 0.01);
 }
 
-TEST(FpsOverlayTest, OverrunningFramesShowALoadAboveOne) {
-    FpsOverlay overlay(0.01);
-    feed(overlay, Clock::time_point{} + 1s, 40, 30ms, 30ms);
-    EXPECT_NEAR(overlay.framesPerSecond(), 33.3, 1.0);
-    EXPECT_NEAR(overlay.load(), 3.0, 0.05);
+// Time the frames leave out counts too: whatever the host does between
+// them uses the same process's CPU time.
+TEST(FpsOverlayTest, CountsWorkOutsideTheFramesAndOnSeveralCores) {
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
+    Clock::time_point now = Clock::time_point{} + 1s;
+    for (int i = 0; i < 60; ++i) {
+        overlay.frameStarted(now);
+        cpu.used += 2ms;
+        overlay.frameFinished(now + 2ms);
+        cpu.used += 8ms;  // the host's copy of the frame, after it
+        now += 20ms;
+    }
+    EXPECT_NEAR(overlay.load(), 0.5, 0.02);
+    // Two cores busy all the time.
+    feed(overlay, cpu, now, 150, 20ms, 40ms);
+    EXPECT_NEAR(overlay.load(), 2.0, 0.05);
 }
 
-TEST(FpsOverlayTest, AUselessIntervalGivesAFiniteLoad) {
-    for (double interval : {0.0, -1.0}) {
-        FpsOverlay overlay(interval);
-        feed(overlay, Clock::time_point{} + 1s, 70, 16ms, 1ms);
-        EXPECT_TRUE(std::isfinite(overlay.load())) << interval;
-    }
+TEST(FpsOverlayTest, AClockThatDoesNotMoveGivesAFiniteLoad) {
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
+    feed(overlay, cpu, Clock::time_point{} + 1s, 70, 16ms, 1ms);
+    cpu.used = 0ns;  // a CPU clock that went back
+    feed(overlay, cpu, Clock::time_point{} + 3s, 70, 16ms, 0ms);
+    EXPECT_TRUE(std::isfinite(overlay.load()));
+    EXPECT_GE(overlay.load(), 0.0);
 }
 
-std::string readAll(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-        text += buffer;
+TEST(FpsOverlayTest, TheProcessCpuClockMovesWithWork) {
+    const std::chrono::nanoseconds before = FpsOverlay::processCpuTime();
+    volatile double sum = 0.0;
+    for (int i = 0; i < 5'000'000; ++i) {
+        sum = sum + std::sqrt(static_cast<double>(i));
     }
-    return text;
+    EXPECT_GT(FpsOverlay::processCpuTime(), before);
 }
+
+using testing::readAll;
 
 TEST(FpsOverlayTest, WritesTheRateAndLoadEveryFiveSecondsWhenAsked) {
     std::FILE* log = std::tmpfile();
     ASSERT_NE(log, nullptr);
-    FpsOverlay overlay(0.02);
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
     overlay.reportTo(log);
     // 250 frames at 50 frames per second: the 5 s are not over before the next starts.
-    const Clock::time_point now = feed(overlay, Clock::time_point{} + 1s, 250, 20ms, 5ms);
+    const Clock::time_point now = feed(overlay, cpu, Clock::time_point{} + 1s, 250, 20ms, 5ms);
     EXPECT_EQ(readAll(log), "");
-    // The next frame starts the line; then 5 s at 25 frames per second, each
-    // overrunning its interval, and the frame after them the next line.
-    feed(overlay, now, 1, 40ms, 30ms);
+    // The next frame starts the line; then 5 s at 25 frames per second,
+    // 30 ms of CPU time in each 40 ms, and the frame after them the next line.
+    feed(overlay, cpu, now, 1, 40ms, 30ms);
     EXPECT_EQ(readAll(log), "pelmora: 50.0 fps, load 25.0%\n");
     std::fseek(log, 0, SEEK_END);
-    feed(overlay, now + 40ms, 125, 40ms, 30ms);
-    EXPECT_EQ(readAll(log), "pelmora: 50.0 fps, load 25.0%\npelmora: 25.0 fps, load 150.0%\n");
+    feed(overlay, cpu, now + 40ms, 125, 40ms, 30ms);
+    EXPECT_EQ(readAll(log), "pelmora: 50.0 fps, load 25.0%\npelmora: 25.0 fps, load 75.0%\n");
     std::fclose(log);
 }
 
 TEST(FpsOverlayTest, NamesTheMonitorItReportsFor) {
     std::FILE* log = std::tmpfile();
     ASSERT_NE(log, nullptr);
-    FpsOverlay overlay(0.02);
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
     overlay.reportTo(log, "DUMMY1 at 1280,0");
-    feed(overlay, Clock::time_point{} + 1s, 251, 20ms, 5ms);
+    feed(overlay, cpu, Clock::time_point{} + 1s, 251, 20ms, 5ms);
     EXPECT_EQ(readAll(log), "pelmora: DUMMY1 at 1280,0: 50.0 fps, load 25.0%\n");
     std::fclose(log);
 }
 
 TEST(FpsOverlayTest, WritesNothingUnlessAsked) {
-    FpsOverlay overlay(0.02);
+    FakeCpu cpu;
+    FpsOverlay overlay(cpu.clock());
     overlay.reportTo(nullptr);
-    feed(overlay, Clock::time_point{} + 1s, 600, 20ms, 5ms);  // 12 s, and no stream to write to
+    feed(overlay, cpu, Clock::time_point{} + 1s, 600, 20ms, 5ms);  // 12 s, and no stream to write to
     EXPECT_GT(overlay.framesPerSecond(), 0.0);
 }
 
 TEST(FpsOverlayTest, DrawsTheReadOutInTheLowerLeftCorner) {
-    FpsOverlay overlay(1.0 / 60.0);
+    FpsOverlay overlay;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 300, 200);
     cairo_t* cr = cairo_create(surface);
     overlay.draw(cr, 300, 200);

@@ -21,10 +21,12 @@
 #include <vector>
 
 #include "MissingServer.h"
+#include "SightLines.h"
 #include "XvfbServer.h"
 
 // Last: Xlib's macros (None, Bool...) would break the headers above.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 extern char** environ;
@@ -436,6 +438,86 @@ TEST_F(WindowProgramTest, FpsDrawsItsReadOutInTheLowerLeftCorner) {
     }));
 }
 
+// Which pixels of the view show a sphere.
+std::vector<bool> sphereMask(Display* display, unsigned long window) {
+    Shot shot(display, window);
+    std::vector<bool> mask;
+    for (int y = kViewTop; y < shot.height() - kFrame; ++y) {
+        for (int x = kFrame; x < shot.width() - kFrame; ++x) {
+            mask.push_back(isSphere(shot.at(x, y)));
+        }
+    }
+    return mask;
+}
+
+// Covered whole by another window, or minimised (without a window manager
+// here, unmapped as an ICCCM window manager iconifies a window), the window
+// draws no frames; shown again, its view carries on from where it stopped.
+TEST_F(WindowProgramTest, NoFramesWhileCoveredOrMinimisedAndTheViewCarriesOnAfter) {
+    // The slowest spheres: the dozens of frames drawn around each hiding
+    // move them little, while a view made anew shows another layout. (Frames
+    // drawn out of sight are counted, below.)
+    start({"--verbose", "-showLocalFields", "NO", "-speedDivisor", "1"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+    const int screen = DefaultScreen(display_);
+    ::Window cover = 0;
+    struct Way {
+        const char* name;
+        std::function<void()> hide;
+        std::function<void()> show;
+    };
+    const std::vector<Way> ways{
+        {"covered",
+         [&] {
+             cover = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0,
+                                         static_cast<unsigned>(DisplayWidth(display_, screen)),
+                                         static_cast<unsigned>(DisplayHeight(display_, screen)), 0,
+                                         BlackPixel(display_, screen), BlackPixel(display_, screen));
+             XMapRaised(display_, cover);
+             XSync(display_, False);
+         },
+         [&] {
+             XDestroyWindow(display_, cover);
+             XSync(display_, False);
+         }},
+        {"minimised", [&] { run("xdotool windowunmap --sync " + std::to_string(window)); },
+         [&] { run("xdotool windowmap --sync " + std::to_string(window)); }},
+    };
+    int hidings = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::vector<bool> before = sphereMask(display_, window);
+        way.hide();
+        const auto stopFrame = [&](int count) {
+            std::optional<long> frames;
+            eventually([&] { return (frames = pelmora::testing::framesBeforeStop(errors(), count)).has_value(); });
+            return frames;
+        };
+        const std::optional<long> stoppedAt = stopFrame(++hidings);
+        ASSERT_TRUE(stoppedAt) << errors();
+        // Long enough for 90 frames at the view's pace, had it gone on drawing.
+        std::this_thread::sleep_for(1500ms);
+        way.show();
+        ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) >= hidings; })) << errors();
+        // Out of sight again at once: the frames between the two lines are
+        // the few drawn since it came back, none from the time it was away.
+        way.hide();
+        const std::optional<long> stoppedAgainAt = stopFrame(++hidings);
+        ASSERT_TRUE(stoppedAgainAt) << errors();
+        EXPECT_LT(*stoppedAgainAt - *stoppedAt, 20) << errors();
+        way.show();
+        ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) >= hidings; })) << errors();
+        ASSERT_TRUE(eventually([&] { return spheresIn(window) > 2000; }));
+        fs::create_directories(PELMORA_SCREENS_DIR);
+        run(std::string("import -window root '") + (fs::path(PELMORA_SCREENS_DIR) / "window-shown-again-after-").string() +
+            way.name + ".png' 2>/dev/null");
+        EXPECT_GT(pelmora::testing::sphereOverlap(before, sphereMask(display_, window)), 0.5)
+            << "the view did not carry on where it stopped";
+    }
+}
+
 TEST_F(WindowProgramTest, EscapeClosesTheWindow) {
     start({});
     const unsigned long window = mainWindow();
@@ -547,6 +629,59 @@ TEST_F(SmallScreenTest, TheOptionsDialogFitsTakesTheKeyboardAndEscapeCancelsIt) 
     run("xdotool key Escape");
     EXPECT_TRUE(eventually([&] { return findWindowNow("Pelmora Options") == 0; }));
     EXPECT_EQ(waitForExit(300ms), -1) << "Escape ended the program";
+}
+
+// A server of the test's own whose root window says, as an EWMH window
+// manager's does, that windows hear _NET_WM_STATE: the test plays the window
+// manager that hides a window (minimised, or on a workspace not shown).
+class NetWmStateTest : public WindowProgramTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(server_.display().empty()) << server_.error();
+        setenv("DISPLAY", server_.display().c_str(), 1);
+        WindowProgramTest::SetUp();
+        ASSERT_NE(display_, nullptr);
+        const ::Window root = DefaultRootWindow(display_);
+        const ::Window check = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+        for (const ::Window window : {root, check}) {
+            XChangeProperty(display_, window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&check), 1);
+        }
+        const std::array<Atom, 2> supported{atom("_NET_WM_STATE"), atom("_NET_WM_STATE_HIDDEN")};
+        XChangeProperty(display_, root, atom("_NET_SUPPORTED"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(supported.data()), supported.size());
+        XSync(display_, False);
+    }
+
+    Atom atom(const char* name) const { return XInternAtom(display_, name, False); }
+
+    void setHidden(unsigned long window, bool hidden) {
+        const Atom state = atom("_NET_WM_STATE_HIDDEN");
+        XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&state), hidden ? 1 : 0);
+        XSync(display_, False);
+    }
+
+    pelmora::testing::XvfbServer server_{1024, 768};
+};
+
+TEST_F(NetWmStateTest, AWindowTheWindowManagerHidesDrawsNoFramesUntilShown) {
+    start({"--verbose", "-showLocalFields", "NO"});
+    const unsigned long window = mainWindow();
+    ASSERT_NE(window, 0U) << errors();
+    setHidden(window, true);
+    std::optional<long> stoppedAt;
+    ASSERT_TRUE(eventually([&] { return (stoppedAt = pelmora::testing::framesBeforeStop(errors(), 1)).has_value(); }))
+        << errors();
+    std::this_thread::sleep_for(1500ms);
+    setHidden(window, false);
+    ASSERT_TRUE(eventually([&] { return pelmora::testing::resumptions(errors()) == 1; })) << errors();
+    setHidden(window, true);
+    std::optional<long> stoppedAgainAt;
+    ASSERT_TRUE(
+        eventually([&] { return (stoppedAgainAt = pelmora::testing::framesBeforeStop(errors(), 2)).has_value(); }))
+        << errors();
+    EXPECT_LT(*stoppedAgainAt - *stoppedAt, 20) << errors();
 }
 
 TEST_F(WindowProgramTest, WithoutADisplayItSaysSoAndPointsToRecord) {

@@ -20,6 +20,8 @@
 
 #include "MissingServer.h"
 #include "HackProcess.h"
+#include "ScreenShots.h"
+#include "SightLines.h"
 #include "TestWindow.h"
 #include "XvfbServer.h"
 
@@ -398,8 +400,10 @@ TEST_F(HackWindowTest, ADestroyedWindowEndsTheHackQuietlyWithStatusZeroAndOneLin
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
         const std::string message = hack->standardError();
-        // Verbose, the seed and the view's size come first.
-        EXPECT_EQ(lineCount(message), verbose ? 3 : 0) << message;
+        // Verbose, the seed and the view's size come first, and a mapped
+        // window is unmapped on its way: out of sight before it is gone.
+        EXPECT_EQ(lineCount(message), verbose ? 4 : 0) << message;
+        EXPECT_EQ(message.find("not seen, frames stop") != std::string::npos, verbose) << message;
         EXPECT_EQ(message.find("destroyed") != std::string::npos, verbose) << message;
     }
 }
@@ -500,6 +504,98 @@ TEST_F(HackWindowTest, AWindowThatDoesNotExistOrAnUnreadableIdIsAOneLineError) {
         EXPECT_EQ(lineCount(message), 1) << message;
         EXPECT_EQ(message.rfind("pelmora: ", 0), 0U) << message;
     }
+}
+
+// The frame after which the hack's `count`-th "not seen" line says frames
+// stop, once it has said it (-1 if not within 5 s).
+long frameStoppedAfter(HackProcess& hack, int count) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    do {
+        if (const std::optional<long> frames = framesBeforeStop(hack.standardError(), count)) {
+            return *frames;
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return -1;
+}
+
+bool saysSeenAgain(HackProcess& hack, int count) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    do {
+        if (resumptions(hack.standardError()) >= count) {
+            return true;
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// Which pixels of a picture show a sphere.
+std::vector<bool> sphereMask(const Picture& picture) {
+    std::vector<bool> mask;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            PixelCensus census;
+            census.add(picture.at(x, y));
+            mask.push_back(census.sphere == 1);
+        }
+    }
+    return mask;
+}
+
+// Unmapped by its owner or covered by another window, the window gets no
+// frames; shown again, it carries on from the frame it stopped at.
+TEST_F(HackWindowTest, NoFramesWhileTheWindowIsUnmappedOrCoveredAndTheViewCarriesOnAfter) {
+    TestWindow window(server_.display(), 0, 0, 400, 300);
+    ASSERT_TRUE(window.ok());
+    // The slowest spheres: the dozens of frames drawn around each hiding
+    // move them little, while a view made anew shows another layout. (Frames
+    // drawn out of sight are counted, below.)
+    auto hack = startHack({"--window-id", hexId(window.id()), "--verbose", "-showLocalFields", "NO", "-speedDivisor",
+                           "1"});
+    ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+    Display* display = window.display();
+    const std::string name = "window " + hexId(window.id()) + " at 0,0: ";
+    struct Way {
+        const char* name;
+        std::function<void()> hide;
+        std::function<void()> show;
+    };
+    std::unique_ptr<TestWindow> cover;
+    const std::vector<Way> ways{
+        {"unmapped", [&] { XUnmapWindow(display, window.id()); XSync(display, False); },
+         [&] { XMapWindow(display, window.id()); XSync(display, False); }},
+        {"covered", [&] { cover = std::make_unique<TestWindow>(server_.display(), 0, 0, 400, 300); },
+         [&] { cover.reset(); }},
+    };
+    int hidings = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const std::vector<bool> before = sphereMask(window.picture());
+        way.hide();
+        const long stoppedAt = frameStoppedAfter(*hack, ++hidings);
+        ASSERT_GE(stoppedAt, 0) << hack->standardError();
+        // Long enough for 90 frames at the view's pace, had it gone on drawing.
+        std::this_thread::sleep_for(1500ms);
+        way.show();
+        ASSERT_TRUE(saysSeenAgain(*hack, hidings)) << hack->standardError();
+        // Out of sight again at once: the frames between the two lines are the
+        // few drawn since it came back, none from the time it was away.
+        way.hide();
+        const long stoppedAgainAt = frameStoppedAfter(*hack, ++hidings);
+        EXPECT_LT(stoppedAgainAt - stoppedAt, 20) << hack->standardError();
+        way.show();
+        ASSERT_TRUE(saysSeenAgain(*hack, hidings)) << hack->standardError();
+        ASSERT_TRUE(waitForPicture(window, showsTheView)) << hack->standardError();
+        const Picture after = window.picture();
+        saveScreenShot(server_.display(), std::string("hack-shown-again-after-") + way.name);
+        const double overlap = sphereOverlap(before, sphereMask(after));
+        EXPECT_GT(overlap, 0.5) << "the view did not carry on where it stopped";
+    }
+    EXPECT_NE(hack->standardError().find("pelmora: " + name + "not seen, frames stop after frame "),
+              std::string::npos)
+        << hack->standardError();
+    EXPECT_TRUE(hack->running());
 }
 
 }  // namespace

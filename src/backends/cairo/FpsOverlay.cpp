@@ -1,6 +1,9 @@
 #include "FpsOverlay.h"
 
+#include <time.h>
+
 #include <cstdio>
+#include <utility>
 
 namespace pelmora {
 
@@ -14,38 +17,47 @@ constexpr double kMargin = 6.0;
 constexpr double kPadding = 4.0;
 }  // namespace
 
-FpsOverlay::FpsOverlay(double intervalSeconds)
-    // A useless interval would turn the load into infinity or NaN; read it as 60 Hz.
-    : interval_(intervalSeconds > 0.0 ? intervalSeconds : 1.0 / 60.0) {}
+FpsOverlay::FpsOverlay(CpuClock cpuTime) : cpuTime_(std::move(cpuTime)) {}
+
+std::chrono::nanoseconds FpsOverlay::processCpuTime() {
+    timespec time{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+}
+
+double FpsOverlay::loadOver(std::chrono::nanoseconds cpu, Clock::duration wall) {
+    // A clock that did not move (or a CPU clock that went back) gives no
+    // load rather than infinity or a negative one.
+    if (wall <= Clock::duration::zero() || cpu < std::chrono::nanoseconds::zero()) {
+        return 0.0;
+    }
+    return std::chrono::duration<double>(cpu).count() / std::chrono::duration<double>(wall).count();
+}
 
 void FpsOverlay::frameStarted(Clock::time_point now) {
     if (windowStart_ == Clock::time_point{}) {
         windowStart_ = now;
         reportStart_ = now;
+        windowCpuStart_ = cpuTime_();
+        reportCpuStart_ = windowCpuStart_;
     }
     // Reported as a frame starts: the frames since the last report, from
     // start to start, so a steady 50 frames a second reads 50.0.
     if (now - reportStart_ >= kReportWindow && framesInReport_ > 0) {
+        const std::chrono::nanoseconds cpu = cpuTime_();
         if (report_ != nullptr) {
             const double seconds = std::chrono::duration<double>(now - reportStart_).count();
-            const double busySeconds = std::chrono::duration<double>(reportBusy_).count();
             std::fprintf(report_, "pelmora: %s%s%.1f fps, load %.1f%%\n", source_.c_str(), source_.empty() ? "" : ": ",
-                         framesInReport_ / seconds,
-                         100.0 * busySeconds / (framesInReport_ * interval_));
+                         framesInReport_ / seconds, 100.0 * loadOver(cpu - reportCpuStart_, now - reportStart_));
             std::fflush(report_);
         }
         reportStart_ = now;
-        reportBusy_ = Clock::duration::zero();
+        reportCpuStart_ = cpu;
         framesInReport_ = 0;
     }
-    frameStart_ = now;
 }
 
 void FpsOverlay::frameFinished(Clock::time_point now) {
-    if (now > frameStart_) {
-        busy_ += now - frameStart_;
-        reportBusy_ += now - frameStart_;
-    }
     ++framesInWindow_;
     ++framesInReport_;
 
@@ -54,11 +66,11 @@ void FpsOverlay::frameFinished(Clock::time_point now) {
         return;
     }
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    const double busySeconds = std::chrono::duration<double>(busy_).count();
+    const std::chrono::nanoseconds cpu = cpuTime_();
     fps_ = framesInWindow_ / seconds;
-    load_ = busySeconds / (framesInWindow_ * interval_);
+    load_ = loadOver(cpu - windowCpuStart_, elapsed);
     windowStart_ = now;
-    busy_ = Clock::duration::zero();
+    windowCpuStart_ = cpu;
     framesInWindow_ = 0;
 }
 

@@ -29,6 +29,8 @@ PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::funct
     gtk_window_set_title(GTK_WINDOW(window_), "Pelmora");
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
     g_signal_connect(window_, "window-state-event", G_CALLBACK(onWindowState), this);
+    sight_.emplace(window_, *area_, options_.view.verbose,
+                   options_.saver && options_.monitor != nullptr ? ViewArea::monitorName(options_.monitor) : "");
 
     area_->sheetHost().setEndedHandler([this](std::optional<std::int64_t> code) { sheetEnded(code); });
     area_->sheetHost().setMessageSink([this](const std::string& message) {
@@ -50,6 +52,7 @@ PelmoraWindow::PelmoraWindow(SettingsStores& stores, Options options, std::funct
 PelmoraWindow::~PelmoraWindow() {
     g_signal_handlers_disconnect_by_data(window_, this);
     saverInput_.reset();
+    sight_.reset();
     // The view (and with it the sheet, transient for this window) goes before the window.
     area_.reset();
     gtk_widget_destroy(window_);

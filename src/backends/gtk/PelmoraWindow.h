@@ -10,6 +10,7 @@
 #include "SaverInput.h"
 #include "SettingsStore.h"
 #include "ViewArea.h"
+#include "WindowSight.h"
 
 namespace pelmora {
 
@@ -59,6 +60,7 @@ private:
     GtkWidget* infoBar_ = nullptr;
     GtkWidget* infoLabel_ = nullptr;
     std::unique_ptr<ViewArea> area_;
+    std::optional<WindowSight> sight_;
     std::optional<SaverInput> saverInput_;
     bool fullscreen_ = false;
     std::string lastSheetMessage_;

@@ -41,6 +41,11 @@ constexpr double kBackgroundRed = 0.03;
 constexpr double kBackgroundGreen = 0.05;
 constexpr double kBackgroundBlue = 0.25;
 
+// How often a closed gate is looked at: a host that opens it without saying
+// so still gets its frames back within this, and while nobody looks the
+// process wakes about once a second.
+constexpr guint kGateLookMilliseconds = 1000;
+
 }  // namespace
 
 ViewArea::ViewArea(SettingsStores& stores, Options options)
@@ -84,6 +89,9 @@ ViewArea::~ViewArea() {
     ownFrames_.reset();
     if (tickId_ != 0) {
         gtk_widget_remove_tick_callback(area_, tickId_);
+    }
+    if (gateLookId_ != 0) {
+        g_source_remove(gateLookId_);
     }
     g_signal_handlers_disconnect_by_data(area_, this);
     // The view goes first: it owns the sheet, whose signal bindings point at
@@ -197,7 +205,7 @@ void ViewArea::makeView(int width, int height) {
     const double interval = options_.frameInterval.value_or(view_->animationTimeInterval());
     pacer_.emplace(interval);
     if (options_.showFps) {
-        fps_.emplace(interval);
+        fps_.emplace();
         fps_->reportTo(stderr, source);
     }
     if (viewCreated_) {
@@ -205,8 +213,37 @@ void ViewArea::makeView(int width, int height) {
     }
 }
 
+void ViewArea::gateChanged() {
+    // Frames of our own look at the gate themselves.
+    if (!gate_.open() || tickId_ != 0 || ownFrames_) {
+        return;
+    }
+    if (gateLookId_ != 0) {
+        g_source_remove(gateLookId_);
+        gateLookId_ = 0;
+    }
+    tickId_ = gtk_widget_add_tick_callback(area_, onTick, this, nullptr);
+}
+
+gboolean ViewArea::onGateLook(gpointer self) {
+    auto* area = static_cast<ViewArea*>(self);
+    if (!area->gate_.open()) {
+        return G_SOURCE_CONTINUE;
+    }
+    area->gateLookId_ = 0;
+    area->gateChanged();
+    return G_SOURCE_REMOVE;
+}
+
 gboolean ViewArea::onTick(GtkWidget*, GdkFrameClock*, gpointer self) {
     auto* area = static_cast<ViewArea*>(self);
+    if (!area->gate_.open()) {
+        // No frames to draw: without a tick callback the frame clock rests
+        // (on X it would otherwise wake the process 60 times a second).
+        area->tickId_ = 0;
+        area->gateLookId_ = g_timeout_add(kGateLookMilliseconds, onGateLook, area);
+        return G_SOURCE_REMOVE;
+    }
     area->remakeIfResized();
     if (!area->view_) {
         area->makeViewOnceSized();
@@ -267,6 +304,7 @@ void ViewArea::stepFrame() {
         view_->animateOneFrame();
         frame.finish();
     }
+    ++framesDrawn_;
     if (fps_) {
         fps_->frameFinished(FpsOverlay::Clock::now());
     }
@@ -386,6 +424,7 @@ void ViewArea::drawOwnFrame(cairo_t* cr, int width, int height) {
         view_->animateOneFrame();
         frame.finish();
     }
+    ++framesDrawn_;
     if (fps_) {
         fps_->draw(cr, width, height);
     }

@@ -78,13 +78,19 @@ public:
     void remakeAtNextSize();
     // Whether frames are drawn and how often: the host closes it while the
     // area cannot be seen and says when the machine runs on battery.
-    // Changes take effect at the next tick.
+    // Changes take effect at the next tick. While it is closed the frame
+    // clock rests and the area looks at the gate only once a second;
+    // gateChanged() after opening it resumes the frames at once.
     FrameGate& gate() { return gate_; }
+    void gateChanged();
+    // Frames drawn since the area was made (wrapping at 2^64).
+    std::uint64_t framesDrawn() const { return framesDrawn_; }
     // Called once the view exists (to wire up its sheet, for example).
     void setViewCreatedHandler(std::function<void(PelmoraView&)> handler) { viewCreated_ = std::move(handler); }
 
 private:
     static gboolean onTick(GtkWidget* widget, GdkFrameClock* clock, gpointer self);
+    static gboolean onGateLook(gpointer self);
     static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
     static void onRealize(GtkWidget* widget, gpointer unused);
     static void onSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
@@ -139,6 +145,9 @@ private:
     guint tickId_ = 0;
     bool ownFramesWanted_ = false;
     std::unique_ptr<SubsurfaceFrames> ownFrames_;
+    // The timer that looks at a closed gate.
+    guint gateLookId_ = 0;
+    std::uint64_t framesDrawn_ = 0;
 };
 
 }  // namespace pelmora

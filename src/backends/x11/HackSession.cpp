@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "ViewHost.h"
 #include "WorkerPool.h"
@@ -19,16 +20,25 @@ constexpr std::size_t kClientSideSpheres = 250;
 }  // namespace
 
 HackSession::HackSession(Display* display, Window window, const XWindowAttributes& attributes,
-                         SettingsStores& stores, const std::string& moduleName, bool showFps)
+                         SettingsStores& stores, const std::string& moduleName, bool showFps,
+                         std::unique_ptr<DisplayPower> power)
     : display_(display),
       window_(window),
       size_{attributes.width, attributes.height},
       view_(boundsOf(size_), false, ViewHost{stores, moduleName, canvas_, sheets_}),
       buffer_(display, attributes.root, attributes.visual, attributes.depth, size_.width, size_.height),
       pacer_(view_.animationTimeInterval()),
-      name_(windowName(window, attributes)) {
+      name_(windowName(window, attributes)),
+      power_(std::move(power)) {
+    // A window that is not mapped yet is drawn into once it is (the screen
+    // locker maps it after starting the hack); one already covered is seen
+    // as such at its next change of visibility, the first event there is.
+    sight_.set(Sight::Cause::Unmapped, attributes.map_state == IsUnmapped, framesDrawn_);
+    if (power_) {
+        powerWatch_.emplace(*power_, sight_, Clock::now());
+    }
     if (showFps) {
-        overlay_.emplace(view_.animationTimeInterval());
+        overlay_.emplace();
         overlay_->reportTo(stderr, name_);
     }
 }
@@ -41,10 +51,11 @@ std::string HackSession::windowName(Window window, const XWindowAttributes& attr
 
 void HackSession::setFrameInterval(double seconds) {
     pacer_ = FramePacer(seconds);
-    if (overlay_) {
-        overlay_.emplace(seconds);
-        overlay_->reportTo(stderr, name_);
-    }
+}
+
+void HackSession::setVerbose(bool verbose) {
+    verbose_ = verbose;
+    sight_.reportTo(verbose ? stderr : nullptr, name_);
 }
 
 void HackSession::setThreads(std::int32_t threads) {
@@ -70,7 +81,12 @@ int HackSession::run(SignalWatch& signals) {
             return EXIT_SUCCESS;
         }
         const Clock::time_point now = Clock::now();
-        if (pacer_.takeFrameIfDue(now)) {
+        if (powerWatch_) {
+            powerWatch_->poll(now, framesDrawn_);
+        }
+        // After a time out of sight the pacer starts its schedule anew, so
+        // the view carries on from its last frame without catching up.
+        if (gate_.open() && pacer_.takeFrameIfDue(now)) {
             drawFrame(now);
         }
         waitForWork(signals.fd());
@@ -88,31 +104,69 @@ bool HackSession::readEvents() {
         if (event.type == DestroyNotify && event.xdestroywindow.window == window_) {
             return false;
         }
-        if (event.type == ConfigureNotify && event.xconfigure.window == window_) {
-            size_ = Size{event.xconfigure.width, event.xconfigure.height};
-        }
+        readEvent(event);
     }
     return true;
 }
 
-// Sleeps until the next frame is due, an X event comes in or a signal
-// arrives, whichever is first.
+void HackSession::readEvent(const XEvent& event) {
+    switch (event.type) {
+        case ConfigureNotify:
+            if (event.xconfigure.window == window_) {
+                size_ = Size{event.xconfigure.width, event.xconfigure.height};
+            }
+            break;
+        case UnmapNotify:
+            if (event.xunmap.window == window_) {
+                sight_.set(Sight::Cause::Unmapped, true, framesDrawn_);
+            }
+            break;
+        case MapNotify:
+            if (event.xmap.window == window_) {
+                sight_.set(Sight::Cause::Unmapped, false, framesDrawn_);
+            }
+            break;
+        case VisibilityNotify:
+            // Partly covered is still seen. Mapped again, a window hears its
+            // visibility anew, so a stale "covered" does not outlive an unmap.
+            if (event.xvisibility.window == window_) {
+                sight_.set(Sight::Cause::Covered, event.xvisibility.state == VisibilityFullyObscured, framesDrawn_);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// Sleeps until the next frame is due, the monitor's power is to be looked
+// at, an X event comes in or a signal arrives, whichever is first. Out of
+// sight no frame is due: the process sleeps until the window's next event
+// or the next look at the monitor.
 void HackSession::waitForWork(int signalFd) const {
     // Events that XSync already read sit in Xlib's queue, not on the socket.
     if (XEventsQueued(display_, QueuedAlready) > 0) {
         return;
     }
-    const auto remaining = std::chrono::duration_cast<std::chrono::nanoseconds>(pacer_.nextDeadline() - Clock::now());
-    if (remaining.count() <= 0) {
-        return;
+    std::optional<Clock::time_point> wake;
+    if (gate_.open()) {
+        wake = pacer_.nextDeadline();
+    }
+    if (powerWatch_ && (!wake || powerWatch_->nextLook() < *wake)) {
+        wake = powerWatch_->nextLook();
     }
     timespec timeout{};
-    timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
-    timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
+    if (wake) {
+        const auto remaining = std::chrono::duration_cast<std::chrono::nanoseconds>(*wake - Clock::now());
+        if (remaining.count() <= 0) {
+            return;
+        }
+        timeout.tv_sec = static_cast<time_t>(remaining.count() / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(remaining.count() % 1'000'000'000);
+    }
     pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalFd, POLLIN, 0}};
     // An interruption (SIGCONT after a stop) needs no handling: the loop
     // looks at everything again anyway.
-    ppoll(fds, 2, &timeout, nullptr);
+    ppoll(fds, 2, wake ? &timeout : nullptr, nullptr);
 }
 
 void HackSession::drawFrame(Clock::time_point now) {
@@ -143,6 +197,7 @@ void HackSession::drawFrame(Clock::time_point now) {
     }
     cairo_destroy(cr);
     buffer_.present(window_);
+    ++framesDrawn_;
     // Waiting for the server keeps a slow one from piling up frames, and
     // brings in this frame's events and errors.
     XSync(display_, False);

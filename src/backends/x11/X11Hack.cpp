@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "DpmsDisplayPower.h"
 #include "HackSession.h"
 #include "MessageText.h"
 #include "SignalWatch.h"
@@ -59,8 +60,9 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
         return EXIT_FAILURE;
     }
     const Window window = windowId ? static_cast<Window>(*windowId) : DefaultRootWindow(display.get());
-    // Selected before the size is read, so no resize can fall in between.
-    XSelectInput(display.get(), window, StructureNotifyMask);
+    // Selected before the size and the mapping are read, so no change can
+    // fall in between.
+    XSelectInput(display.get(), window, StructureNotifyMask | VisibilityChangeMask);
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display.get(), window, &attributes) == 0) {
         std::fprintf(stderr, "pelmora: there is no window 0x%lx on display \"%s\"\n", window,
@@ -71,7 +73,8 @@ int X11Hack::run(std::optional<std::uint64_t> windowId) {
     // passed on, memory running out in a crowded frame): said in one line,
     // it ends the hack like a lost display does, not in std::terminate.
     try {
-        HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_);
+        HackSession session(display.get(), window, attributes, stores_, moduleName_, showFps_,
+                            DpmsDisplayPower::open(display.get()));
         if (frameInterval_) {
             session.setFrameInterval(*frameInterval_);
         }
