@@ -10,13 +10,16 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include "DesktopHoldOffs.h"
 #include "GtkDesktop.h"
 #include "GtkSaverViews.h"
+#include "HeldOffSource.h"
 #include "IdleWatcher.h"
 #include "InteractiveOptions.h"
 #include "LayerDesktop.h"
 #include "LayerSaverViews.h"
 #include "ModeLoop.h"
+#include "MutterIdleSource.h"
 #include "SettingsSetup.h"
 #include "WaylandIdleSource.h"
 #include "XIdleSource.h"
@@ -38,10 +41,14 @@ bool onX11Display() {
 }
 
 // The first idle source the desktop offers, or nothing after a one-line
-// message; `status` is then the exit status. GNOME's idle monitor, where the
-// session bus has it, belongs first in this list.
+// message; `status` is then the exit status. GNOME's idle monitor comes
+// first, under Wayland and X11 alike: GNOME's own idea of idleness is the
+// one its users set.
 std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
     status = kNoIdleSource;
+    if (auto source = MutterIdleSource::open(delay)) {
+        return source;
+    }
     if (!onX11Display()) {
         if (auto source = WaylandIdleSource::open(delay)) {
             return source;
@@ -109,10 +116,11 @@ int IdleMode::run(const ProgramOptions& options) {
         return kNoIdleSource;
     }
     int refusal = 0;
-    auto source = openSource(std::chrono::seconds(options.idleSeconds), refusal);
-    if (!source) {
+    auto found = openSource(std::chrono::seconds(options.idleSeconds), refusal);
+    if (!found) {
         return refusal;
     }
+    HeldOffSource source(std::move(found), DesktopHoldOffs::open(), options.verbose);
     auto stores = makeSettingsStores(options);
     ViewArea::Options view{options.moduleName, false, options.fps, std::nullopt, options.threads, options.verbose,
                            nullptr, [&loop] { loop.fail(); }};
@@ -122,11 +130,11 @@ int IdleMode::run(const ProgramOptions& options) {
     const char* kind = "";
     auto views = makeViews(*stores, view, kind);
     if (options.verbose) {
-        std::fprintf(stderr, "pelmora: idle source: %s, after %d s; views: %s\n", source->name(), options.idleSeconds,
+        std::fprintf(stderr, "pelmora: idle source: %s, after %d s; views: %s\n", source.name(), options.idleSeconds,
                      kind);
     }
     seedFirstView(options);
-    IdleWatcher watcher(*source, *views);
+    IdleWatcher watcher(source, *views);
     watcher.start();
     const int status = loop.run();
     watcher.stop();
