@@ -1,0 +1,124 @@
+// The resident saver on GNOME: a real headless Mutter's idle monitor starts
+// it, input injected through Mutter's remote desktop interface ends it, and
+// what holds it off (an application's inhibitor, the lock screen) comes from
+// mock GNOME services on Mutter's bus, since a whole GNOME session does not
+// run headless.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "HackProcess.h"
+#include "MissingServer.h"
+#include "MutterServer.h"
+
+namespace pelmora::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous: a loaded CI machine runs several compositors at once.
+constexpr auto kPatience = 30000ms;
+constexpr unsigned kKeyA = 30;  // evdev's KEY_A
+constexpr const char* kView = "pelmora: a 1280x800 view on ";
+constexpr const char* kClosed = "pelmora: the saver's 1 window closed\n";
+constexpr const char* kSession = "org.gnome.SessionManager";
+constexpr const char* kScreenSaver = "org.gnome.ScreenSaver";
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t found = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) {
+        ++found;
+    }
+    return found;
+}
+
+// Whether `pelmora` has said `line` `times` times within the patience.
+bool saysSoOften(HackProcess& pelmora, const std::string& line, std::size_t times) {
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < end && pelmora.running()) {
+        if (count(pelmora.standardError(), line) >= times) {
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return count(pelmora.standardError(), line) >= times;
+}
+
+class MutterIdleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!mutter.error().empty()) {
+            return missingServer(mutter.error());
+        }
+    }
+
+    std::unique_ptr<HackProcess> startSaver() const {
+        return std::make_unique<HackProcess>(PELMORA_PROGRAM, std::vector<std::string>{"--idle", "2", "--verbose"},
+                                             mutter.clientEnvironment());
+    }
+
+    void endsWithStatusZero(HackProcess& pelmora) const {
+        kill(pelmora.pid(), SIGTERM);
+        EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+    }
+
+    MutterServer mutter;
+};
+
+TEST_F(MutterIdleTest, IdlenessShowsAWindowOnTheMonitorInputThroughMutterEndsItAndItShowsAgain) {
+    auto pelmora = startSaver();
+    ASSERT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
+    ASSERT_TRUE(mutter.movePointer(12, 7));
+    EXPECT_TRUE(saysSoOften(*pelmora, kClosed, 1)) << pelmora->standardError();
+    // The watcher waits again: the next idle period shows a new view, a key ends it.
+    ASSERT_TRUE(saysSoOften(*pelmora, kView, 2)) << pelmora->standardError();
+    ASSERT_TRUE(mutter.pressKey(kKeyA));
+    EXPECT_TRUE(saysSoOften(*pelmora, kClosed, 2)) << pelmora->standardError();
+    endsWithStatusZero(*pelmora);
+    EXPECT_NE(pelmora->standardError().find("pelmora: idle source: GNOME's idle monitor "
+                                            "(org.gnome.Mutter.IdleMonitor), after 2 s; views: full-screen windows\n"),
+              std::string::npos)
+        << pelmora->standardError();
+}
+
+// An inhibitor (a video player's, say) keeps the saver off however long the
+// user is idle; once it goes, the still idle user gets the saver.
+TEST_F(MutterIdleTest, AnApplicationsInhibitorHoldsTheSaverOffUntilItGoes) {
+    ASSERT_TRUE(mutter.mockService(GNOME_SESSION_TEMPLATE, kSession));
+    ASSERT_TRUE(mutter.call(kSession, "/org/gnome/SessionManager", kSession, "Inhibit",
+                            g_variant_new("(susu)", "video-player", 0U, "playing", 8U)));
+    auto pelmora = startSaver();
+    ASSERT_TRUE(saysSoOften(*pelmora, "pelmora: idle, but an application inhibits idleness: no saver\n", 1))
+        << pelmora->standardError();
+    EXPECT_EQ(count(pelmora->standardError(), kView), 0U) << pelmora->standardError();
+    ASSERT_TRUE(mutter.call(kSession, "/org/gnome/SessionManager", kSession, "Uninhibit", g_variant_new("(u)", 1U)));
+    EXPECT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
+    endsWithStatusZero(*pelmora);
+}
+
+// While GNOME's lock screen is up the saver stays off; when it goes, a user
+// still idle gets the saver.
+TEST_F(MutterIdleTest, TheLockScreenHoldsTheSaverOffAndALockAfterItShowsTakesItDown) {
+    ASSERT_TRUE(mutter.mockService("gnome_screensaver", kScreenSaver));
+    ASSERT_TRUE(mutter.call(kScreenSaver, "/org/gnome/ScreenSaver", kScreenSaver, "SetActive",
+                            g_variant_new("(b)", TRUE)));
+    auto pelmora = startSaver();
+    ASSERT_TRUE(saysSoOften(*pelmora, "pelmora: idle, but the lock screen is up: no saver\n", 1))
+        << pelmora->standardError();
+    EXPECT_EQ(count(pelmora->standardError(), kView), 0U) << pelmora->standardError();
+    ASSERT_TRUE(mutter.call(kScreenSaver, "/org/gnome/ScreenSaver", kScreenSaver, "SetActive",
+                            g_variant_new("(b)", FALSE)));
+    ASSERT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
+    // The screen locked over the saver: the lock screen is what shows.
+    ASSERT_TRUE(mutter.call(kScreenSaver, "/org/gnome/ScreenSaver", kScreenSaver, "SetActive",
+                            g_variant_new("(b)", TRUE)));
+    EXPECT_TRUE(saysSoOften(*pelmora, kClosed, 1)) << pelmora->standardError();
+    endsWithStatusZero(*pelmora);
+}
+
+}  // namespace
+}  // namespace pelmora::testing

@@ -1,0 +1,232 @@
+#include "MutterServer.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace pelmora::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr int kCallMilliseconds = 10000;
+constexpr auto kStartLimit = 30000ms;
+constexpr const char* kRemote = "org.gnome.Mutter.RemoteDesktop";
+
+// A session bus that any user may join: Mutter's user, and root's clients.
+constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=@DIR@</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
+bool waitFor(const std::function<bool()>& condition, const std::function<bool()>& alive) {
+    const auto end = std::chrono::steady_clock::now() + kStartLimit;
+    while (std::chrono::steady_clock::now() < end && alive()) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+std::string firstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool handTo(const fs::path& path, bool root) { return !root || chown(path.c_str(), kNobody, kNobody) == 0; }
+
+}  // namespace
+
+MutterServer::MutterServer() {
+    char pattern[] = "/tmp/pelmora-mutter-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        error_ = "cannot make a directory for mutter";
+        return;
+    }
+    base_ = pattern;
+    const bool root = geteuid() == 0;
+    for (const char* folder : {"run", "home", "bus"}) {
+        fs::create_directories(base_ / folder);
+        if (!handTo(base_ / folder, root)) {
+            error_ = "cannot hand mutter's folders to nobody";
+            return;
+        }
+    }
+    chmod(base_.c_str(), 0755);
+    chmod((base_ / "run").c_str(), 0700);
+    chmod((base_ / "bus").c_str(), 0755);
+    std::string config = kBusConfig;
+    config.replace(config.find("@DIR@"), 5, (base_ / "bus").string());
+    std::ofstream(base_ / "bus.conf") << config;
+    chmod((base_ / "bus.conf").c_str(), 0644);
+
+    // The shell notes the bus's address and its own process number, which
+    // becomes Mutter's, before it makes way for Mutter.
+    const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > " + (base_ / "bus" / "address.new").string() +
+                               " && echo $$ > " + (base_ / "bus" / "mutter.pid").string() + " && mv " +
+                               (base_ / "bus" / "address.new").string() + " " + (base_ / "bus" / "address").string() +
+                               " && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800";
+    std::vector<std::string> arguments{"-i",
+                                       "HOME=" + (base_ / "home").string(),
+                                       "XDG_RUNTIME_DIR=" + (base_ / "run").string(),
+                                       "GSETTINGS_BACKEND=memory",
+                                       "PATH=/usr/bin:/bin",
+                                       "dbus-run-session",
+                                       "--config-file=" + (base_ / "bus.conf").string(),
+                                       "--",
+                                       "sh",
+                                       "-c",
+                                       script};
+    std::string program = "/usr/bin/env";
+    if (root) {
+        arguments.insert(arguments.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    mutter_ = std::make_unique<HackProcess>(program, arguments, std::map<std::string, std::string>{});
+    const auto alive = [this] { return mutter_->running(); };
+    if (!waitFor([this] { return fs::exists(base_ / "bus" / "address"); }, alive)) {
+        error_ = "mutter's session bus did not come up: " + mutter_->standardError();
+        return;
+    }
+    address_ = firstLine(base_ / "bus" / "address");
+    GError* error = nullptr;
+    bus_ = g_dbus_connection_new_for_address_sync(
+        address_.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    if (bus_ == nullptr) {
+        error_ = std::string("cannot join mutter's session bus: ") + error->message;
+        g_error_free(error);
+        return;
+    }
+    if (!waitFor(
+            [this] {
+                return nameRuns("org.gnome.Mutter.IdleMonitor") && nameRuns(kRemote) &&
+                       fs::exists(base_ / "run" / "wayland-0");
+            },
+            alive)) {
+        error_ = "mutter did not come up: " + mutter_->standardError();
+    }
+}
+
+MutterServer::~MutterServer() {
+    mocks_.clear();
+    if (bus_ != nullptr) {
+        g_dbus_connection_close_sync(bus_, nullptr, nullptr);
+        g_object_unref(bus_);
+    }
+    // Mutter's end ends dbus-run-session and its bus; killing only the
+    // latter would leave Mutter running.
+    const std::string pid = base_.empty() ? std::string() : firstLine(base_ / "bus" / "mutter.pid");
+    if (!pid.empty() && mutter_) {
+        const pid_t mutter = static_cast<pid_t>(std::stol(pid));
+        kill(mutter, SIGTERM);
+        if (!mutter_->waitForExit(10000ms)) {
+            kill(mutter, SIGKILL);
+        }
+    }
+    mutter_.reset();
+    if (!base_.empty()) {
+        std::error_code ignored;
+        fs::remove_all(base_, ignored);
+    }
+}
+
+std::map<std::string, std::string> MutterServer::clientEnvironment() const {
+    return {{"XDG_RUNTIME_DIR", (base_ / "run").string()},
+            {"WAYLAND_DISPLAY", "wayland-0"},
+            {"DBUS_SESSION_BUS_ADDRESS", address_},
+            {"XDG_CONFIG_HOME", (base_ / "config-home").string()},
+            {"DISPLAY", ""},
+            // GTK would otherwise look for an accessibility bus that is not there.
+            {"NO_AT_BRIDGE", "1"}};
+}
+
+bool MutterServer::call(const char* service, const char* path, const char* interface, const char* method,
+                        GVariant* arguments) const {
+    GVariant* reply = g_dbus_connection_call_sync(bus_, service, path, interface, method, arguments, nullptr,
+                                                  G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    g_variant_unref(reply);
+    return true;
+}
+
+bool MutterServer::nameRuns(const char* name) const {
+    GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
+                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds,
+                                                  nullptr, nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned != FALSE;
+}
+
+bool MutterServer::remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const {
+    GVariant* reply = g_dbus_connection_call_sync(bus_, kRemote, "/org/gnome/Mutter/RemoteDesktop", kRemote,
+                                                  "CreateSession", nullptr, G_VARIANT_TYPE("(o)"),
+                                                  G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+    if (reply == nullptr) {
+        for (const auto& step : steps) {
+            g_variant_unref(g_variant_ref_sink(step.second));
+        }
+        return false;
+    }
+    const gchar* found = nullptr;
+    g_variant_get(reply, "(&o)", &found);
+    const std::string session = found;
+    g_variant_unref(reply);
+    const std::string interface = std::string(kRemote) + ".Session";
+    bool done = call(kRemote, session.c_str(), interface.c_str(), "Start", nullptr);
+    for (const auto& [method, arguments] : steps) {
+        done = call(kRemote, session.c_str(), interface.c_str(), method, arguments) && done;
+    }
+    return call(kRemote, session.c_str(), interface.c_str(), "Stop", nullptr) && done;
+}
+
+bool MutterServer::movePointer(double dx, double dy) const {
+    return remoteInput({{"NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy)}});
+}
+
+bool MutterServer::pressKey(unsigned keycode) const {
+    return remoteInput({{"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, TRUE)},
+                        {"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, FALSE)}});
+}
+
+bool MutterServer::mockService(const std::string& templ, const std::string& name) {
+    mocks_.push_back(std::make_unique<HackProcess>("/usr/bin/python3",
+                                                   std::vector<std::string>{"-m", "dbusmock", "--template", templ},
+                                                   std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", address_}}));
+    HackProcess& mock = *mocks_.back();
+    return waitFor([&] { return nameRuns(name.c_str()); }, [&] { return mock.running(); });
+}
+
+}  // namespace pelmora::testing

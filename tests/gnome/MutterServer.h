@@ -1,0 +1,59 @@
+#pragma once
+
+#include <gio/gio.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HackProcess.h"
+
+namespace pelmora::testing {
+
+// A private headless Mutter with one 1280x800 virtual monitor, inside a
+// session bus of its own (dbus-run-session), as GNOME runs it minus the
+// shell. Mutter will not run as root, so as root it runs as nobody; the bus
+// lets root's clients in too, so that the program under test, the test's
+// input and the mock services can all reach it.
+class MutterServer {
+public:
+    MutterServer();
+    ~MutterServer();
+    MutterServer(const MutterServer&) = delete;
+    MutterServer& operator=(const MutterServer&) = delete;
+
+    // Empty when Mutter is up; else why it is not.
+    const std::string& error() const { return error_; }
+    // The variables a client of this Mutter needs, for HackProcess: Wayland
+    // only, and this session bus.
+    std::map<std::string, std::string> clientEnvironment() const;
+    GDBusConnection* bus() const { return bus_; }
+
+    // Input as a person's, through Mutter's remote desktop interface: a
+    // pointer move, or a key pressed and let go (an evdev key code).
+    bool movePointer(double dx, double dy) const;
+    bool pressKey(unsigned keycode) const;
+
+    // A mock service on this bus from python3-dbusmock's `template` (a name
+    // of its own or a file), running until the server goes; whether it came
+    // up under `name`.
+    bool mockService(const std::string& templ, const std::string& name);
+    // A method call on this bus, waiting for the answer; whether it succeeded.
+    bool call(const char* service, const char* path, const char* interface, const char* method,
+              GVariant* arguments) const;
+
+private:
+    bool nameRuns(const char* name) const;
+    bool remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const;
+
+    std::filesystem::path base_;
+    std::string address_;
+    std::unique_ptr<HackProcess> mutter_;
+    std::vector<std::unique_ptr<HackProcess>> mocks_;
+    GDBusConnection* bus_ = nullptr;
+    std::string error_;
+};
+
+}  // namespace pelmora::testing
