@@ -120,5 +120,37 @@ TEST_F(MutterIdleTest, TheLockScreenHoldsTheSaverOffAndALockAfterItShowsTakesItD
     endsWithStatusZero(*pelmora);
 }
 
+// logind's word that the session is locked (which lockers of every desktop
+// give) holds the saver off too. The saver runs outside any session, as a
+// user service does, and finds the user's session as logind's "auto" one.
+TEST_F(MutterIdleTest, ASessionLogindCallsLockedHoldsTheSaverOff) {
+    constexpr const char* kLogin = "org.freedesktop.login1";
+    constexpr const char* kMock = "org.freedesktop.DBus.Mock";
+    ASSERT_TRUE(mutter.mockService("logind", kLogin, true));
+    GVariant* added = mutter.ask(kLogin, "/org/freedesktop/login1", kMock, "AddSession",
+                                 g_variant_new("(ssusb)", "c1", "seat0", 0U, "root", TRUE));
+    ASSERT_NE(added, nullptr);
+    const gchar* found = nullptr;
+    g_variant_get(added, "(&s)", &found);
+    const std::string session = found;
+    g_variant_unref(added);
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&properties, "{sv}", "Id", g_variant_new_string("c1"));
+    ASSERT_TRUE(mutter.call(kLogin, "/org/freedesktop/login1", kMock, "AddObject",
+                            g_variant_new("(ssa{sv}a(ssss))", "/org/freedesktop/login1/session/auto",
+                                          "org.freedesktop.login1.Session", &properties, nullptr)));
+    ASSERT_TRUE(mutter.call(kLogin, session.c_str(), "org.freedesktop.login1.Session", "SetLockedHint",
+                            g_variant_new("(b)", TRUE)));
+    auto pelmora = startSaver();
+    ASSERT_TRUE(saysSoOften(*pelmora, "pelmora: idle, but the session is locked: no saver\n", 1))
+        << pelmora->standardError();
+    EXPECT_EQ(count(pelmora->standardError(), kView), 0U) << pelmora->standardError();
+    ASSERT_TRUE(mutter.call(kLogin, session.c_str(), "org.freedesktop.login1.Session", "SetLockedHint",
+                            g_variant_new("(b)", FALSE)));
+    EXPECT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
+    endsWithStatusZero(*pelmora);
+}
+
 }  // namespace
 }  // namespace pelmora::testing

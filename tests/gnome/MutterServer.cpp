@@ -159,16 +159,23 @@ std::map<std::string, std::string> MutterServer::clientEnvironment() const {
     return {{"XDG_RUNTIME_DIR", (base_ / "run").string()},
             {"WAYLAND_DISPLAY", "wayland-0"},
             {"DBUS_SESSION_BUS_ADDRESS", address_},
+            // Never the machine's own system bus.
+            {"DBUS_SYSTEM_BUS_ADDRESS", address_},
             {"XDG_CONFIG_HOME", (base_ / "config-home").string()},
             {"DISPLAY", ""},
             // GTK would otherwise look for an accessibility bus that is not there.
             {"NO_AT_BRIDGE", "1"}};
 }
 
+GVariant* MutterServer::ask(const char* service, const char* path, const char* interface, const char* method,
+                           GVariant* arguments) const {
+    return g_dbus_connection_call_sync(bus_, service, path, interface, method, arguments, nullptr,
+                                       G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+}
+
 bool MutterServer::call(const char* service, const char* path, const char* interface, const char* method,
                         GVariant* arguments) const {
-    GVariant* reply = g_dbus_connection_call_sync(bus_, service, path, interface, method, arguments, nullptr,
-                                                  G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+    GVariant* reply = ask(service, path, interface, method, arguments);
     if (reply == nullptr) {
         return false;
     }
@@ -221,10 +228,14 @@ bool MutterServer::pressKey(unsigned keycode) const {
                         {"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, FALSE)}});
 }
 
-bool MutterServer::mockService(const std::string& templ, const std::string& name) {
-    mocks_.push_back(std::make_unique<HackProcess>("/usr/bin/python3",
-                                                   std::vector<std::string>{"-m", "dbusmock", "--template", templ},
-                                                   std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", address_}}));
+bool MutterServer::mockService(const std::string& templ, const std::string& name, bool system) {
+    std::vector<std::string> arguments{"-m", "dbusmock", "--template", templ};
+    if (system) {
+        arguments.push_back("--system");
+    }
+    mocks_.push_back(std::make_unique<HackProcess>(
+        "/usr/bin/python3", arguments,
+        std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", address_}, {"DBUS_SYSTEM_BUS_ADDRESS", address_}}));
     HackProcess& mock = *mocks_.back();
     return waitFor([&] { return nameRuns(name.c_str()); }, [&] { return mock.running(); });
 }

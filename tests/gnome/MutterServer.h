@@ -38,8 +38,12 @@ public:
 
     // A mock service on this bus from python3-dbusmock's `template` (a name
     // of its own or a file), running until the server goes; whether it came
-    // up under `name`.
-    bool mockService(const std::string& templ, const std::string& name);
+    // up under `name`. A system service (logind) is on this bus too, which
+    // the clients take for their system bus.
+    bool mockService(const std::string& templ, const std::string& name, bool system = false);
+    // A method call on this bus, waiting for the answer; the reply or nullptr.
+    GVariant* ask(const char* service, const char* path, const char* interface, const char* method,
+                  GVariant* arguments) const;
     // A method call on this bus, waiting for the answer; whether it succeeded.
     bool call(const char* service, const char* path, const char* interface, const char* method,
               GVariant* arguments) const;
