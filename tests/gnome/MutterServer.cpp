@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "SessionBus.h"
+
 namespace pelmora::testing {
 
 namespace fs = std::filesystem;
@@ -183,19 +185,7 @@ bool MutterServer::call(const char* service, const char* path, const char* inter
     return true;
 }
 
-bool MutterServer::nameRuns(const char* name) const {
-    GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
-                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds,
-                                                  nullptr, nullptr);
-    if (reply == nullptr) {
-        return false;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned != FALSE;
-}
+bool MutterServer::nameRuns(const char* name) const { return SessionBus::nameRuns(bus_, name); }
 
 bool MutterServer::remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const {
     GVariant* reply = g_dbus_connection_call_sync(bus_, kRemote, "/org/gnome/Mutter/RemoteDesktop", kRemote,

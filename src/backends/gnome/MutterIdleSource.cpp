@@ -11,20 +11,6 @@ constexpr const char* kPath = "/org/gnome/Mutter/IdleMonitor/Core";
 constexpr const char* kInterface = "org.gnome.Mutter.IdleMonitor";
 constexpr int kAnswerMilliseconds = 5000;
 
-bool serviceRuns(GDBusConnection* bus) {
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", kService),
-                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kAnswerMilliseconds,
-                                                  nullptr, nullptr);
-    if (reply == nullptr) {
-        return false;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned != FALSE;
-}
-
 // A watch's number from Mutter's reply, or 0 when the call failed (or was
 // cancelled, in which case `cancelled` is set and the source is gone).
 guint32 watchNumber(GObject* bus, GAsyncResult* result, bool& cancelled) {
@@ -50,7 +36,7 @@ std::unique_ptr<MutterIdleSource> MutterIdleSource::open(std::chrono::seconds de
         return nullptr;
     }
     std::unique_ptr<MutterIdleSource> source;
-    if (serviceRuns(bus)) {
+    if (SessionBus::nameRuns(bus, kService)) {
         source.reset(new MutterIdleSource(bus, delay));
     }
     g_object_unref(bus);

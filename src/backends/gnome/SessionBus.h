@@ -12,6 +12,8 @@ class SessionBus {
 public:
     // A new reference, or nullptr.
     static GDBusConnection* connect();
+    // Whether a client on `bus` owns the well-known `name` now.
+    static bool nameRuns(GDBusConnection* bus, const char* name);
 };
 
 }  // namespace pelmora
