@@ -15,7 +15,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
-  sway grim wtype foot weston mutter python3-dbusmock
+  sway grim wtype foot weston mutter python3-dbusmock pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
   lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis librsvg2-bin zip python3

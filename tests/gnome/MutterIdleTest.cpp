@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -27,6 +28,11 @@ constexpr const char* kView = "pelmora: a 1280x800 view on ";
 constexpr const char* kClosed = "pelmora: the saver's 1 window closed\n";
 constexpr const char* kSession = "org.gnome.SessionManager";
 constexpr const char* kScreenSaver = "org.gnome.ScreenSaver";
+
+// The view's background: red 0.03 and green 0.05 fixed, blue pulsing from 0 to 0.5.
+bool isBackground(Screenshot::Pixel p) { return p.r >= 5 && p.r <= 10 && p.g >= 10 && p.g <= 15 && p.b <= 132; }
+// The discs: charges give greens, yellows and oranges, never blue.
+bool isSphere(Screenshot::Pixel p) { return std::max(p.r, p.g) >= 150 && p.b <= 100; }
 
 std::size_t count(const std::string& text, const std::string& what) {
     std::size_t found = 0;
@@ -72,8 +78,18 @@ protected:
 TEST_F(MutterIdleTest, IdlenessShowsAWindowOnTheMonitorInputThroughMutterEndsItAndItShowsAgain) {
     auto pelmora = startSaver();
     ASSERT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
+    // What Mutter shows: the saver over the whole monitor, spheres on it.
+    auto shot = mutter.screenshot();
+    if (!shot) {
+        return missingServer("a screen cast of mutter's monitor (pipewire, gst-launch-1.0)");
+    }
+    EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.9);
+    EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isSphere), 0.005);
     ASSERT_TRUE(mutter.movePointer(12, 7));
     EXPECT_TRUE(saysSoOften(*pelmora, kClosed, 1)) << pelmora->standardError();
+    shot = mutter.screenshot();
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_LT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.01);
     // The watcher waits again: the next idle period shows a new view, a key ends it.
     ASSERT_TRUE(saysSoOften(*pelmora, kView, 2)) << pelmora->standardError();
     ASSERT_TRUE(mutter.pressKey(kKeyA));

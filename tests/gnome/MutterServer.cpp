@@ -22,6 +22,9 @@ constexpr uid_t kNobody = 65534;
 constexpr int kCallMilliseconds = 10000;
 constexpr auto kStartLimit = 30000ms;
 constexpr const char* kRemote = "org.gnome.Mutter.RemoteDesktop";
+constexpr const char* kCast = "org.gnome.Mutter.ScreenCast";
+constexpr int kWidth = 1280;
+constexpr int kHeight = 800;
 
 // A session bus that any user may join: Mutter's user, and root's clients.
 constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -89,7 +92,7 @@ MutterServer::MutterServer() {
     const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > " + (base_ / "bus" / "address.new").string() +
                                " && echo $$ > " + (base_ / "bus" / "mutter.pid").string() + " && mv " +
                                (base_ / "bus" / "address.new").string() + " " + (base_ / "bus" / "address").string() +
-                               " && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800";
+                               " && { pipewire & sleep 0.5; wireplumber & } && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800";
     std::vector<std::string> arguments{"-i",
                                        "HOME=" + (base_ / "home").string(),
                                        "XDG_RUNTIME_DIR=" + (base_ / "run").string(),
@@ -126,8 +129,8 @@ MutterServer::MutterServer() {
     }
     if (!waitFor(
             [this] {
-                return nameRuns("org.gnome.Mutter.IdleMonitor") && nameRuns(kRemote) &&
-                       fs::exists(base_ / "run" / "wayland-0");
+                return nameRuns("org.gnome.Mutter.IdleMonitor") && nameRuns(kRemote) && nameRuns(kCast) &&
+                       fs::exists(base_ / "run" / "wayland-0") && fs::exists(base_ / "run" / "pipewire-0");
             },
             alive)) {
         error_ = "mutter did not come up: " + mutter_->standardError();
@@ -140,8 +143,8 @@ MutterServer::~MutterServer() {
         g_dbus_connection_close_sync(bus_, nullptr, nullptr);
         g_object_unref(bus_);
     }
-    // Mutter's end ends dbus-run-session and its bus; killing only the
-    // latter would leave Mutter running.
+    // Mutter's end ends dbus-run-session and its bus (and PipeWire, which
+    // leaves with the bus); killing only the first would leave Mutter running.
     const std::string pid = base_.empty() ? std::string() : firstLine(base_ / "bus" / "mutter.pid");
     if (!pid.empty() && mutter_) {
         const pid_t mutter = static_cast<pid_t>(std::stol(pid));
@@ -216,6 +219,72 @@ bool MutterServer::movePointer(double dx, double dy) const {
 bool MutterServer::pressKey(unsigned keycode) const {
     return remoteInput({{"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, TRUE)},
                         {"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, FALSE)}});
+}
+
+std::optional<unsigned> MutterServer::castNode(const std::string& session) const {
+    const std::string interface = std::string(kCast) + ".Session";
+    GVariant* recorded = ask(kCast, session.c_str(), interface.c_str(), "RecordMonitor",
+                             g_variant_new("(sa{sv})", "Meta-0", nullptr));
+    if (recorded == nullptr) {
+        return std::nullopt;
+    }
+    const gchar* found = nullptr;
+    g_variant_get(recorded, "(&o)", &found);
+    const std::string stream = found;
+    g_variant_unref(recorded);
+    // The stream's PipeWire node comes as a signal once the cast starts.
+    std::optional<unsigned> node;
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        bus_, nullptr, (std::string(kCast) + ".Stream").c_str(), "PipeWireStreamAdded", stream.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+           gpointer data) {
+            guint32 id = 0;
+            g_variant_get(parameters, "(u)", &id);
+            *static_cast<std::optional<unsigned>*>(data) = id;
+        },
+        &node, nullptr);
+    if (call(kCast, session.c_str(), interface.c_str(), "Start", nullptr)) {
+        waitFor(
+            [&] {
+                while (g_main_context_iteration(nullptr, FALSE)) {
+                }
+                return node.has_value();
+            },
+            [] { return true; });
+    }
+    g_dbus_connection_signal_unsubscribe(bus_, subscription);
+    return node;
+}
+
+std::optional<Screenshot> MutterServer::screenshot() const {
+    GVariant* created = ask(kCast, "/org/gnome/Mutter/ScreenCast", kCast, "CreateSession", g_variant_new("(a{sv})", nullptr));
+    if (created == nullptr) {
+        return std::nullopt;
+    }
+    const gchar* found = nullptr;
+    g_variant_get(created, "(&o)", &found);
+    const std::string session = found;
+    g_variant_unref(created);
+    std::optional<Screenshot> shot;
+    if (const auto node = castNode(session)) {
+        const fs::path file = base_ / "shot.rgb";
+        HackProcess gst("/usr/bin/gst-launch-1.0",
+                        {"-q", "pipewiresrc", "path=" + std::to_string(*node), "num-buffers=1", "!", "videoconvert",
+                         "!", "video/x-raw,format=RGB", "!", "filesink", "location=" + file.string()},
+                        {{"XDG_RUNTIME_DIR", (base_ / "run").string()}});
+        Screenshot frame;
+        frame.width = kWidth;
+        frame.height = kHeight;
+        frame.rgb.resize(static_cast<std::size_t>(kWidth) * kHeight * 3);
+        const bool taken = gst.waitForExit(kStartLimit) == 0;
+        std::ifstream in(file, std::ios::binary);
+        if (taken && in.read(reinterpret_cast<char*>(frame.rgb.data()), static_cast<std::streamsize>(frame.rgb.size()))) {
+            shot = std::move(frame);
+        }
+    }
+    call(kCast, session.c_str(), (std::string(kCast) + ".Session").c_str(), "Stop", nullptr);
+    return shot;
 }
 
 bool MutterServer::mockService(const std::string& templ, const std::string& name, bool system) {

@@ -5,16 +5,18 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "HackProcess.h"
+#include "SwayServer.h"
 
 namespace pelmora::testing {
 
 // A private headless Mutter with one 1280x800 virtual monitor, inside a
-// session bus of its own (dbus-run-session), as GNOME runs it minus the
-// shell. Mutter will not run as root, so as root it runs as nobody; the bus
+// session bus of its own (dbus-run-session) with PipeWire for its screen
+// casts, as GNOME runs it minus the shell. Mutter will not run as root, so as root it runs as nobody; the bus
 // lets root's clients in too, so that the program under test, the test's
 // input and the mock services can all reach it.
 class MutterServer {
@@ -35,6 +37,9 @@ public:
     // pointer move, or a key pressed and let go (an evdev key code).
     bool movePointer(double dx, double dy) const;
     bool pressKey(unsigned keycode) const;
+    // The monitor as Mutter shows it, one frame of a screen cast read
+    // through PipeWire.
+    std::optional<Screenshot> screenshot() const;
 
     // A mock service on this bus from python3-dbusmock's `template` (a name
     // of its own or a file), running until the server goes; whether it came
@@ -51,6 +56,7 @@ public:
 private:
     bool nameRuns(const char* name) const;
     bool remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const;
+    std::optional<unsigned> castNode(const std::string& session) const;
 
     std::filesystem::path base_;
     std::string address_;
