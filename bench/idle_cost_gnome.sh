@@ -1,7 +1,7 @@
 #!/bin/sh
 # What `pelmora --idle` costs while the user works on GNOME: the same figures
 # as bench/idle_cost.sh (CPU time and wake-ups of all its threads, from
-# /proc), with the saver on a private headless Mutter and its session bus,
+# /proc, bench/thread_figures.sh), with the saver on a private headless Mutter and its session bus,
 # where it waits on Mutter's idle monitor. Every 10 s the pointer moves
 # through Mutter's remote desktop interface, so the saver never starts.
 # Mutter will not run as root, so as root it runs as nobody.
@@ -12,14 +12,7 @@ pelmora=$(realpath "$1")
 seconds=${2:-60}
 delay=${3:-300}
 
-# Each thread's nanoseconds on the CPU and context switches, one line each:
-# GLib's worker threads come and go, so the figures are taken thread by
-# thread (a thread that has gone since the first look is counted as such).
-sample() {
-  for task in /proc/"$1"/task/*; do
-    echo "${task##*/} $(cut -d' ' -f1 "$task/schedstat") $(awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}' "$task/status")"
-  done
-}
+. "$(dirname "$0")/thread_figures.sh"
 base=$(mktemp -d /tmp/pelmora-gnome-bench-XXXXXX)
 mkdir -p "$base/run" "$base/home" "$base/bus" "$base/config"
 chmod 755 "$base" "$base/bus"
@@ -80,13 +73,7 @@ env -u DISPLAY XDG_RUNTIME_DIR="$base/run" WAYLAND_DISPLAY=wayland-0 DBUS_SESSIO
   "$pelmora" --idle "$delay" >/dev/null 2>&1 &
 saver=$!
 sleep 5  # settle: the display, the settings and the idle watch
-sample $saver > "$base/before"
+thread_sample $saver > "$base/before"
 sleep "$seconds"
-sample $saver > "$base/after"
-awk -v t="$seconds" 'NR == FNR {cpu[$1] = $2; switches[$1] = $3; next}
-    {c += $2 - cpu[$1]; s += $3 - switches[$1]; delete cpu[$1]; n++}
-    END {
-        for (gone in cpu) ended++
-        printf "pelmora --idle on GNOME (Mutter) waiting %d s: %.4f s CPU, %d wake-ups (%d threads, %d ended meanwhile)\n",
-               t, c / 1e9, s, n, ended
-    }' "$base/before" "$base/after"
+thread_sample $saver > "$base/after"
+thread_figures "pelmora --idle on GNOME (Mutter)" "$seconds" "$base/before" "$base/after"
