@@ -24,8 +24,10 @@ using namespace std::chrono_literals;
 // Generous: a loaded CI machine runs several compositors at once.
 constexpr auto kPatience = 30000ms;
 constexpr unsigned kKeyA = 30;  // evdev's KEY_A
+// The first monitor's view; the second's comes with it.
 constexpr const char* kView = "pelmora: a 1280x800 view on ";
-constexpr const char* kClosed = "pelmora: the saver's 1 window closed\n";
+constexpr const char* kSecondView = "pelmora: a 800x600 view on ";
+constexpr const char* kClosed = "pelmora: the saver's 2 windows closed\n";
 constexpr const char* kSession = "org.gnome.SessionManager";
 constexpr const char* kScreenSaver = "org.gnome.ScreenSaver";
 
@@ -75,21 +77,26 @@ protected:
     MutterServer mutter;
 };
 
-TEST_F(MutterIdleTest, IdlenessShowsAWindowOnTheMonitorInputThroughMutterEndsItAndItShowsAgain) {
+TEST_F(MutterIdleTest, IdlenessShowsAWindowOnEachMonitorInputThroughMutterEndsThemAndTheyShowAgain) {
     auto pelmora = startSaver();
     ASSERT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
-    // What Mutter shows: the saver over the whole monitor, spheres on it.
-    auto shot = mutter.screenshot();
-    if (!shot) {
-        return missingServer("a screen cast of mutter's monitor (pipewire, gst-launch-1.0)");
+    ASSERT_TRUE(saysSoOften(*pelmora, kSecondView, 1)) << pelmora->standardError();
+    // What Mutter shows: the saver over each whole monitor, spheres on it.
+    for (const int monitor : {0, 1}) {
+        const auto shot = mutter.screenshot(monitor);
+        if (!shot) {
+            return missingServer("a screen cast of mutter's monitor (pipewire, gst-launch-1.0)");
+        }
+        EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.9) << "monitor " << monitor;
+        EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isSphere), 0.005) << "monitor " << monitor;
     }
-    EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.9);
-    EXPECT_GT(shot->share(0, 0, shot->width, shot->height, isSphere), 0.005);
     ASSERT_TRUE(mutter.movePointer(12, 7));
     EXPECT_TRUE(saysSoOften(*pelmora, kClosed, 1)) << pelmora->standardError();
-    shot = mutter.screenshot();
-    ASSERT_TRUE(shot.has_value());
-    EXPECT_LT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.01);
+    for (const int monitor : {0, 1}) {
+        const auto shot = mutter.screenshot(monitor);
+        ASSERT_TRUE(shot.has_value());
+        EXPECT_LT(shot->share(0, 0, shot->width, shot->height, isBackground), 0.01) << "monitor " << monitor;
+    }
     // The watcher waits again: the next idle period shows a new view, a key ends it.
     ASSERT_TRUE(saysSoOften(*pelmora, kView, 2)) << pelmora->standardError();
     ASSERT_TRUE(mutter.pressKey(kKeyA));

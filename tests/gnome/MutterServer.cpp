@@ -23,8 +23,12 @@ constexpr int kCallMilliseconds = 10000;
 constexpr auto kStartLimit = 30000ms;
 constexpr const char* kRemote = "org.gnome.Mutter.RemoteDesktop";
 constexpr const char* kCast = "org.gnome.Mutter.ScreenCast";
-constexpr int kWidth = 1280;
-constexpr int kHeight = 800;
+struct Monitor {
+    const char* connector;
+    int width;
+    int height;
+};
+constexpr Monitor kMonitors[] = {{"Meta-0", 1280, 800}, {"Meta-1", 800, 600}};
 
 // A session bus that any user may join: Mutter's user, and root's clients.
 constexpr const char* kBusConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -92,7 +96,7 @@ MutterServer::MutterServer() {
     const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > " + (base_ / "bus" / "address.new").string() +
                                " && echo $$ > " + (base_ / "bus" / "mutter.pid").string() + " && mv " +
                                (base_ / "bus" / "address.new").string() + " " + (base_ / "bus" / "address").string() +
-                               " && { pipewire & sleep 0.5; wireplumber & } && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800";
+                               " && { pipewire & sleep 0.5; wireplumber & } && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800 --virtual-monitor 800x600";
     std::vector<std::string> arguments{"-i",
                                        "HOME=" + (base_ / "home").string(),
                                        "XDG_RUNTIME_DIR=" + (base_ / "run").string(),
@@ -221,10 +225,10 @@ bool MutterServer::pressKey(unsigned keycode) const {
                         {"NotifyKeyboardKeycode", g_variant_new("(ub)", keycode, FALSE)}});
 }
 
-std::optional<unsigned> MutterServer::castNode(const std::string& session) const {
+std::optional<unsigned> MutterServer::castNode(const std::string& session, const std::string& connector) const {
     const std::string interface = std::string(kCast) + ".Session";
     GVariant* recorded = ask(kCast, session.c_str(), interface.c_str(), "RecordMonitor",
-                             g_variant_new("(sa{sv})", "Meta-0", nullptr));
+                             g_variant_new("(sa{sv})", connector.c_str(), nullptr));
     if (recorded == nullptr) {
         return std::nullopt;
     }
@@ -257,7 +261,8 @@ std::optional<unsigned> MutterServer::castNode(const std::string& session) const
     return node;
 }
 
-std::optional<Screenshot> MutterServer::screenshot() const {
+std::optional<Screenshot> MutterServer::screenshot(int monitor) const {
+    const Monitor& shown = kMonitors[monitor];
     GVariant* created = ask(kCast, "/org/gnome/Mutter/ScreenCast", kCast, "CreateSession", g_variant_new("(a{sv})", nullptr));
     if (created == nullptr) {
         return std::nullopt;
@@ -267,16 +272,16 @@ std::optional<Screenshot> MutterServer::screenshot() const {
     const std::string session = found;
     g_variant_unref(created);
     std::optional<Screenshot> shot;
-    if (const auto node = castNode(session)) {
+    if (const auto node = castNode(session, shown.connector)) {
         const fs::path file = base_ / "shot.rgb";
         HackProcess gst("/usr/bin/gst-launch-1.0",
                         {"-q", "pipewiresrc", "path=" + std::to_string(*node), "num-buffers=1", "!", "videoconvert",
                          "!", "video/x-raw,format=RGB", "!", "filesink", "location=" + file.string()},
                         {{"XDG_RUNTIME_DIR", (base_ / "run").string()}});
         Screenshot frame;
-        frame.width = kWidth;
-        frame.height = kHeight;
-        frame.rgb.resize(static_cast<std::size_t>(kWidth) * kHeight * 3);
+        frame.width = shown.width;
+        frame.height = shown.height;
+        frame.rgb.resize(static_cast<std::size_t>(shown.width) * static_cast<std::size_t>(shown.height) * 3);
         const bool taken = gst.waitForExit(kStartLimit) == 0;
         std::ifstream in(file, std::ios::binary);
         if (taken && in.read(reinterpret_cast<char*>(frame.rgb.data()), static_cast<std::streamsize>(frame.rgb.size()))) {

@@ -14,7 +14,8 @@
 
 namespace pelmora::testing {
 
-// A private headless Mutter with one 1280x800 virtual monitor, inside a
+// A private headless Mutter with two virtual monitors side by side (Meta-0,
+// 1280x800, and Meta-1, 800x600), inside a
 // session bus of its own (dbus-run-session) with PipeWire for its screen
 // casts, as GNOME runs it minus the shell. Mutter will not run as root, so as root it runs as nobody; the bus
 // lets root's clients in too, so that the program under test, the test's
@@ -37,9 +38,9 @@ public:
     // pointer move, or a key pressed and let go (an evdev key code).
     bool movePointer(double dx, double dy) const;
     bool pressKey(unsigned keycode) const;
-    // The monitor as Mutter shows it, one frame of a screen cast read
-    // through PipeWire.
-    std::optional<Screenshot> screenshot() const;
+    // A monitor as Mutter shows it, one frame of a screen cast read
+    // through PipeWire: 0 for Meta-0, 1 for Meta-1.
+    std::optional<Screenshot> screenshot(int monitor) const;
 
     // A mock service on this bus from python3-dbusmock's `template` (a name
     // of its own or a file), running until the server goes; whether it came
@@ -56,7 +57,7 @@ public:
 private:
     bool nameRuns(const char* name) const;
     bool remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const;
-    std::optional<unsigned> castNode(const std::string& session) const;
+    std::optional<unsigned> castNode(const std::string& session, const std::string& connector) const;
 
     std::filesystem::path base_;
     std::string address_;
