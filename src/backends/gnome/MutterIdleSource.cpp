@@ -1,5 +1,7 @@
 #include "MutterIdleSource.h"
 
+#include <cstdio>
+
 #include "SessionBus.h"
 
 namespace pelmora {
@@ -48,6 +50,9 @@ MutterIdleSource::MutterIdleSource(GDBusConnection* bus, std::chrono::seconds de
 
 MutterIdleSource::~MutterIdleSource() {
     g_cancellable_cancel(cancellable_);
+    if (nameWatch_ != 0) {
+        g_bus_unwatch_name(nameWatch_);
+    }
     if (subscription_ != 0) {
         g_dbus_connection_signal_unsubscribe(bus_, subscription_);
     }
@@ -70,8 +75,23 @@ void MutterIdleSource::start(Listener& listener) {
     listener_ = &listener;
     subscription_ = g_dbus_connection_signal_subscribe(bus_, kService, kInterface, "WatchFired", kPath, nullptr,
                                                        G_DBUS_SIGNAL_FLAGS_NONE, onWatchFired, this, nullptr);
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(delay_).count();
-    call("AddIdleWatch", g_variant_new("(t)", static_cast<guint64>(milliseconds)), onIdleWatchAdded);
+    nameWatch_ = g_bus_watch_name_on_connection(bus_, kService, G_BUS_NAME_WATCHER_FLAGS_NONE, onAppeared, onVanished,
+                                                this, nullptr);
+}
+
+void MutterIdleSource::onAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self) {
+    auto* source = static_cast<MutterIdleSource*>(self);
+    source->idleWatch_ = 0;
+    source->activeWatch_ = 0;
+    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(source->delay_).count();
+    source->call("AddIdleWatch", g_variant_new("(t)", static_cast<guint64>(milliseconds)), onIdleWatchAdded);
+}
+
+void MutterIdleSource::onVanished(GDBusConnection*, const gchar*, gpointer self) {
+    // Its watches went with it; until a Mutter comes again nothing fires.
+    auto* source = static_cast<MutterIdleSource*>(self);
+    source->idleWatch_ = 0;
+    source->activeWatch_ = 0;
 }
 
 void MutterIdleSource::call(const char* method, GVariant* arguments, GAsyncReadyCallback done) {
@@ -82,8 +102,13 @@ void MutterIdleSource::call(const char* method, GVariant* arguments, GAsyncReady
 void MutterIdleSource::onIdleWatchAdded(GObject* bus, GAsyncResult* result, gpointer self) {
     bool cancelled = false;
     const guint32 watch = watchNumber(bus, result, cancelled);
-    if (!cancelled) {
-        static_cast<MutterIdleSource*>(self)->idleWatch_ = watch;
+    if (cancelled) {
+        return;
+    }
+    static_cast<MutterIdleSource*>(self)->idleWatch_ = watch;
+    if (watch == 0) {
+        // Without its watch the saver would never start: say so once.
+        std::fputs("pelmora: GNOME's idle monitor did not take the idle watch; the saver cannot start\n", stderr);
     }
 }
 

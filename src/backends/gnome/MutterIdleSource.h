@@ -12,7 +12,9 @@ namespace pelmora {
 // GNOME's own idle monitor, which Mutter offers on the session bus under
 // Wayland and X11 alike: one watch that fires each time the user has been
 // idle for the delay, and, after it fired, a one-shot watch for the next
-// input. Both come as signals on the event loop; nothing polls.
+// input. Both come as signals on the event loop; nothing polls. Watches
+// belong to the Mutter that made them, so a Mutter that comes anew (GNOME
+// Shell restarted on X11) is given them anew.
 class MutterIdleSource : public IdleSource {
 public:
     // The source on the session bus, or nothing when no Mutter serves it.
@@ -26,6 +28,8 @@ private:
     MutterIdleSource(GDBusConnection* bus, std::chrono::seconds delay);
     static void onWatchFired(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                              GVariant* parameters, gpointer self);
+    static void onAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
+    static void onVanished(GDBusConnection*, const gchar*, gpointer self);
     static void onIdleWatchAdded(GObject* bus, GAsyncResult* result, gpointer self);
     static void onActiveWatchAdded(GObject* bus, GAsyncResult* result, gpointer self);
 
@@ -36,6 +40,7 @@ private:
     std::chrono::seconds delay_;
     Listener* listener_ = nullptr;
     guint subscription_ = 0;
+    guint nameWatch_ = 0;
     // Replies still on their way are cancelled when the source goes.
     GCancellable* cancellable_;
     // Mutter's numbers for the two watches; 0 is none.
