@@ -194,26 +194,36 @@ bool MutterServer::call(const char* service, const char* path, const char* inter
 
 bool MutterServer::nameRuns(const char* name) const { return SessionBus::nameRuns(bus_, name); }
 
-bool MutterServer::remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const {
-    GVariant* reply = g_dbus_connection_call_sync(bus_, kRemote, "/org/gnome/Mutter/RemoteDesktop", kRemote,
-                                                  "CreateSession", nullptr, G_VARIANT_TYPE("(o)"),
-                                                  G_DBUS_CALL_FLAGS_NONE, kCallMilliseconds, nullptr, nullptr);
+std::optional<std::string> MutterServer::askPath(const char* service, const char* path, const char* interface,
+                                                 const char* method, GVariant* arguments) const {
+    GVariant* reply = ask(service, path, interface, method, arguments);
     if (reply == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> object;
+    if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(o)"))) {
+        const gchar* found = nullptr;
+        g_variant_get(reply, "(&o)", &found);
+        object = found;
+    }
+    g_variant_unref(reply);
+    return object;
+}
+
+bool MutterServer::remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const {
+    const auto session = askPath(kRemote, "/org/gnome/Mutter/RemoteDesktop", kRemote, "CreateSession", nullptr);
+    if (!session) {
         for (const auto& step : steps) {
             g_variant_unref(g_variant_ref_sink(step.second));
         }
         return false;
     }
-    const gchar* found = nullptr;
-    g_variant_get(reply, "(&o)", &found);
-    const std::string session = found;
-    g_variant_unref(reply);
     const std::string interface = std::string(kRemote) + ".Session";
-    bool done = call(kRemote, session.c_str(), interface.c_str(), "Start", nullptr);
+    bool done = call(kRemote, session->c_str(), interface.c_str(), "Start", nullptr);
     for (const auto& [method, arguments] : steps) {
-        done = call(kRemote, session.c_str(), interface.c_str(), method, arguments) && done;
+        done = call(kRemote, session->c_str(), interface.c_str(), method, arguments) && done;
     }
-    return call(kRemote, session.c_str(), interface.c_str(), "Stop", nullptr) && done;
+    return call(kRemote, session->c_str(), interface.c_str(), "Stop", nullptr) && done;
 }
 
 bool MutterServer::movePointer(double dx, double dy) const {
@@ -227,19 +237,15 @@ bool MutterServer::pressKey(unsigned keycode) const {
 
 std::optional<unsigned> MutterServer::castNode(const std::string& session, const std::string& connector) const {
     const std::string interface = std::string(kCast) + ".Session";
-    GVariant* recorded = ask(kCast, session.c_str(), interface.c_str(), "RecordMonitor",
-                             g_variant_new("(sa{sv})", connector.c_str(), nullptr));
-    if (recorded == nullptr) {
+    const auto stream = askPath(kCast, session.c_str(), interface.c_str(), "RecordMonitor",
+                                g_variant_new("(sa{sv})", connector.c_str(), nullptr));
+    if (!stream) {
         return std::nullopt;
     }
-    const gchar* found = nullptr;
-    g_variant_get(recorded, "(&o)", &found);
-    const std::string stream = found;
-    g_variant_unref(recorded);
     // The stream's PipeWire node comes as a signal once the cast starts.
     std::optional<unsigned> node;
     const guint subscription = g_dbus_connection_signal_subscribe(
-        bus_, nullptr, (std::string(kCast) + ".Stream").c_str(), "PipeWireStreamAdded", stream.c_str(), nullptr,
+        bus_, nullptr, (std::string(kCast) + ".Stream").c_str(), "PipeWireStreamAdded", stream->c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
            gpointer data) {
@@ -263,16 +269,13 @@ std::optional<unsigned> MutterServer::castNode(const std::string& session, const
 
 std::optional<Screenshot> MutterServer::screenshot(int monitor) const {
     const Monitor& shown = kMonitors[monitor];
-    GVariant* created = ask(kCast, "/org/gnome/Mutter/ScreenCast", kCast, "CreateSession", g_variant_new("(a{sv})", nullptr));
-    if (created == nullptr) {
+    const auto session =
+        askPath(kCast, "/org/gnome/Mutter/ScreenCast", kCast, "CreateSession", g_variant_new("(a{sv})", nullptr));
+    if (!session) {
         return std::nullopt;
     }
-    const gchar* found = nullptr;
-    g_variant_get(created, "(&o)", &found);
-    const std::string session = found;
-    g_variant_unref(created);
     std::optional<Screenshot> shot;
-    if (const auto node = castNode(session, shown.connector)) {
+    if (const auto node = castNode(*session, shown.connector)) {
         const fs::path file = base_ / "shot.rgb";
         HackProcess gst("/usr/bin/gst-launch-1.0",
                         {"-q", "pipewiresrc", "path=" + std::to_string(*node), "num-buffers=1", "!", "videoconvert",
@@ -288,7 +291,7 @@ std::optional<Screenshot> MutterServer::screenshot(int monitor) const {
             shot = std::move(frame);
         }
     }
-    call(kCast, session.c_str(), (std::string(kCast) + ".Session").c_str(), "Stop", nullptr);
+    call(kCast, session->c_str(), (std::string(kCast) + ".Session").c_str(), "Stop", nullptr);
     return shot;
 }
 

@@ -56,6 +56,9 @@ public:
 
 private:
     bool nameRuns(const char* name) const;
+    // The object path a method answers with, or nothing when it failed.
+    std::optional<std::string> askPath(const char* service, const char* path, const char* interface,
+                                       const char* method, GVariant* arguments) const;
     bool remoteInput(const std::vector<std::pair<const char*, GVariant*>>& steps) const;
     std::optional<unsigned> castNode(const std::string& session, const std::string& connector) const;
 
