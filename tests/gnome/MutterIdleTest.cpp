@@ -111,7 +111,9 @@ TEST_F(MutterIdleTest, IdlenessShowsAWindowOnEachMonitorInputThroughMutterEndsTh
 // An inhibitor (a video player's, say) keeps the saver off however long the
 // user is idle; once it goes, the still idle user gets the saver.
 TEST_F(MutterIdleTest, AnApplicationsInhibitorHoldsTheSaverOffUntilItGoes) {
-    ASSERT_TRUE(mutter.mockService(GNOME_SESSION_TEMPLATE, kSession));
+    if (!mutter.mockService(GNOME_SESSION_TEMPLATE, kSession)) {
+        return missingServer("python3-dbusmock's GNOME session manager");
+    }
     ASSERT_TRUE(mutter.call(kSession, "/org/gnome/SessionManager", kSession, "Inhibit",
                             g_variant_new("(susu)", "video-player", 0U, "playing", 8U)));
     auto pelmora = startSaver();
@@ -126,7 +128,9 @@ TEST_F(MutterIdleTest, AnApplicationsInhibitorHoldsTheSaverOffUntilItGoes) {
 // While GNOME's lock screen is up the saver stays off; when it goes, a user
 // still idle gets the saver.
 TEST_F(MutterIdleTest, TheLockScreenHoldsTheSaverOffAndALockAfterItShowsTakesItDown) {
-    ASSERT_TRUE(mutter.mockService("gnome_screensaver", kScreenSaver));
+    if (!mutter.mockService("gnome_screensaver", kScreenSaver)) {
+        return missingServer("python3-dbusmock's GNOME screen saver");
+    }
     ASSERT_TRUE(mutter.call(kScreenSaver, "/org/gnome/ScreenSaver", kScreenSaver, "SetActive",
                             g_variant_new("(b)", TRUE)));
     auto pelmora = startSaver();
@@ -149,7 +153,9 @@ TEST_F(MutterIdleTest, TheLockScreenHoldsTheSaverOffAndALockAfterItShowsTakesItD
 TEST_F(MutterIdleTest, ASessionLogindCallsLockedHoldsTheSaverOff) {
     constexpr const char* kLogin = "org.freedesktop.login1";
     constexpr const char* kMock = "org.freedesktop.DBus.Mock";
-    ASSERT_TRUE(mutter.mockService("logind", kLogin, true));
+    if (!mutter.mockService("logind", kLogin, true)) {
+        return missingServer("python3-dbusmock's logind");
+    }
     GVariant* added = mutter.ask(kLogin, "/org/freedesktop/login1", kMock, "AddSession",
                                  g_variant_new("(ssusb)", "c1", "seat0", 0U, "root", TRUE));
     ASSERT_NE(added, nullptr);
