@@ -137,7 +137,8 @@ MutterServer::MutterServer() {
                        fs::exists(base_ / "run" / "wayland-0") && fs::exists(base_ / "run" / "pipewire-0");
             },
             alive)) {
-        error_ = "mutter did not come up: " + mutter_->standardError();
+        error_ = std::string(fs::exists(base_ / "run" / "pipewire-0") ? "mutter" : "pipewire (or mutter)") +
+                 " did not come up: " + mutter_->standardError();
     }
 }
 
