@@ -40,26 +40,29 @@ bool onX11Display() {
 #endif
 }
 
-// The first idle source the desktop offers, or nothing after a one-line
-// message; `status` is then the exit status. GNOME's idle monitor comes
-// first, under Wayland and X11 alike: GNOME's own idea of idleness is the
-// one its users set.
-std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
-    status = kNoIdleSource;
+std::unique_ptr<IdleSource> openWaylandSource(std::chrono::seconds delay) {
     if (auto source = MutterIdleSource::open(delay)) {
         return source;
     }
-    if (!onX11Display()) {
-        if (auto source = WaylandIdleSource::open(delay)) {
-            return source;
-        }
-        std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads KDE's "
-                   "org_kde_kwin_idle, which KWin and sway offer); start pelmora --fullscreen by hand here instead\n",
-                   stderr);
-        return nullptr;
+    if (auto source = WaylandIdleSource::open(delay)) {
+        return source;
     }
+    std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads GNOME's idle monitor, "
+               "ext-idle-notify-v1 and KDE's org_kde_kwin_idle, which KWin and sway offer); start pelmora "
+               "--fullscreen by hand here instead\n",
+               stderr);
+    return nullptr;
+}
+
+std::unique_ptr<IdleSource> openXSource(std::chrono::seconds delay, int& status) {
     XIdleSource::Outcome outcome = XIdleSource::Outcome::Ready;
     auto source = XIdleSource::open(delay, outcome);
+    // A running saver daemon keeps the screen, on GNOME too.
+    if (outcome != XIdleSource::Outcome::DaemonRuns) {
+        if (auto gnome = MutterIdleSource::open(delay)) {
+            return gnome;
+        }
+    }
     switch (outcome) {
         case XIdleSource::Outcome::Ready:
             return source;
@@ -79,6 +82,15 @@ std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) 
     }
     std::fputs("pelmora: --idle cannot reach the X display\n", stderr);
     return nullptr;
+}
+
+// The first idle source the desktop offers, or nothing after a one-line
+// message; `status` is then the exit status. GNOME's idle monitor comes
+// first, under Wayland and X11 alike: GNOME's own idea of idleness is the
+// one its users set.
+std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
+    status = kNoIdleSource;
+    return onX11Display() ? openXSource(delay, status) : openWaylandSource(delay);
 }
 
 // Overlays where the compositor has layer shell, as --layer overlay makes

@@ -5,9 +5,12 @@
 // run headless.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,6 +18,7 @@
 #include "HackProcess.h"
 #include "MissingServer.h"
 #include "MutterServer.h"
+#include "XvfbServer.h"
 
 namespace pelmora::testing {
 namespace {
@@ -179,6 +183,63 @@ TEST_F(MutterIdleTest, ASessionLogindCallsLockedHoldsTheSaverOff) {
                             g_variant_new("(b)", FALSE)));
     EXPECT_TRUE(saysSoOften(*pelmora, kView, 1)) << pelmora->standardError();
     endsWithStatusZero(*pelmora);
+}
+
+// GNOME on X11: Mutter's idle monitor is the source there too, the saver a
+// full-screen window that a pointer move ends; and where XScreenSaver's
+// daemon runs, the daemon keeps the screen, on GNOME as anywhere.
+TEST(MutterX11IdleTest, OnX11TheIdleMonitorStartsTheSaverUnlessXScreenSaversDaemonRuns) {
+    XvfbServer x(640, 480);
+    if (x.display().empty()) {
+        return missingServer(x.error());
+    }
+    MutterServer mutter(x.display());
+    if (!mutter.error().empty()) {
+        return missingServer(mutter.error());
+    }
+    {
+        HackProcess pelmora(PELMORA_PROGRAM, {"--idle", "2", "--verbose"}, mutter.clientEnvironment());
+        ASSERT_TRUE(saysSoOften(pelmora, "pelmora: a 640x480 view on ", 1)) << pelmora.standardError();
+        HackProcess xdotool("/usr/bin/xdotool", {"mousemove", "300", "200"}, {{"DISPLAY", x.display()}});
+        ASSERT_EQ(xdotool.waitForExit(kPatience), 0) << xdotool.standardError();
+        EXPECT_TRUE(saysSoOften(pelmora, "pelmora: the saver's 1 window closed\n", 1)) << pelmora.standardError();
+        kill(pelmora.pid(), SIGTERM);
+        EXPECT_EQ(pelmora.waitForExit(kPatience), 0) << pelmora.standardError();
+        EXPECT_NE(pelmora.standardError().find("pelmora: idle source: GNOME's idle monitor "
+                                               "(org.gnome.Mutter.IdleMonitor), after 2 s; views: full-screen "
+                                               "windows\n"),
+                  std::string::npos)
+            << pelmora.standardError();
+    }
+    char pattern[] = "/tmp/pelmora-gnome-xscreensaver-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string home = pattern;
+    chmod(home.c_str(), 0777);
+    std::vector<std::string> daemon{"-i", "HOME=" + home, "DISPLAY=" + x.display(), "PATH=/usr/bin:/bin",
+                                    "xscreensaver", "--no-splash"};
+    if (geteuid() == 0) {
+        daemon.insert(daemon.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "env"});
+    }
+    HackProcess xscreensaver(geteuid() == 0 ? "/usr/bin/setpriv" : "/usr/bin/env", daemon, {});
+    const auto answers = [&] {
+        HackProcess version("/usr/bin/xscreensaver-command", {"-version"}, {{"DISPLAY", x.display()}});
+        return version.waitForExit(kPatience) == 0;
+    };
+    bool up = false;
+    for (int attempt = 0; attempt < 100 && !up && xscreensaver.running(); ++attempt) {
+        up = answers();
+        std::this_thread::sleep_for(100ms);
+    }
+    if (!up) {
+        std::filesystem::remove_all(home);
+        return missingServer("xscreensaver: " + xscreensaver.standardError());
+    }
+    HackProcess refused(PELMORA_PROGRAM, {"--idle"}, mutter.clientEnvironment());
+    EXPECT_EQ(refused.waitForExit(kPatience), 2) << refused.standardError();
+    EXPECT_NE(refused.standardError().find("pelmora: XScreenSaver's daemon already runs screen savers"),
+              std::string::npos)
+        << refused.standardError();
+    std::filesystem::remove_all(home);
 }
 
 }  // namespace

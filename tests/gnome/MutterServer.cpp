@@ -68,7 +68,7 @@ bool handTo(const fs::path& path, bool root) { return !root || chown(path.c_str(
 
 }  // namespace
 
-MutterServer::MutterServer() {
+MutterServer::MutterServer(const std::string& x11Display) : x11Display_(x11Display) {
     char pattern[] = "/tmp/pelmora-mutter-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         error_ = "cannot make a directory for mutter";
@@ -96,11 +96,15 @@ MutterServer::MutterServer() {
     const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > " + (base_ / "bus" / "address.new").string() +
                                " && echo $$ > " + (base_ / "bus" / "mutter.pid").string() + " && mv " +
                                (base_ / "bus" / "address.new").string() + " " + (base_ / "bus" / "address").string() +
-                               " && { pipewire & sleep 0.5; wireplumber & } && exec mutter --headless --wayland --no-x11 --virtual-monitor 1280x800 --virtual-monitor 800x600";
+                               (x11Display_.empty() ? " && { pipewire & sleep 0.5; wireplumber & } && exec mutter "
+                                                      "--headless --wayland --no-x11 --virtual-monitor 1280x800 "
+                                                      "--virtual-monitor 800x600"
+                                                    : " && exec mutter --x11 --replace");
     std::vector<std::string> arguments{"-i",
                                        "HOME=" + (base_ / "home").string(),
                                        "XDG_RUNTIME_DIR=" + (base_ / "run").string(),
                                        "GSETTINGS_BACKEND=memory",
+                                       "DISPLAY=" + x11Display_,
                                        "PATH=/usr/bin:/bin",
                                        "dbus-run-session",
                                        "--config-file=" + (base_ / "bus.conf").string(),
@@ -134,10 +138,12 @@ MutterServer::MutterServer() {
     if (!waitFor(
             [this] {
                 return nameRuns("org.gnome.Mutter.IdleMonitor") && nameRuns(kRemote) && nameRuns(kCast) &&
-                       fs::exists(base_ / "run" / "wayland-0") && fs::exists(base_ / "run" / "pipewire-0");
+                       (!x11Display_.empty() ||
+                        (fs::exists(base_ / "run" / "wayland-0") && fs::exists(base_ / "run" / "pipewire-0")));
             },
             alive)) {
-        error_ = std::string(fs::exists(base_ / "run" / "pipewire-0") ? "mutter" : "pipewire (or mutter)") +
+        const bool noPipeWire = x11Display_.empty() && !fs::exists(base_ / "run" / "pipewire-0");
+        error_ = std::string(noPipeWire ? "pipewire (or mutter)" : "mutter") +
                  " did not come up: " + mutter_->standardError();
     }
 }
@@ -167,12 +173,12 @@ MutterServer::~MutterServer() {
 
 std::map<std::string, std::string> MutterServer::clientEnvironment() const {
     return {{"XDG_RUNTIME_DIR", (base_ / "run").string()},
-            {"WAYLAND_DISPLAY", "wayland-0"},
+            {"WAYLAND_DISPLAY", x11Display_.empty() ? "wayland-0" : ""},
+            {"DISPLAY", x11Display_},
             {"DBUS_SESSION_BUS_ADDRESS", address_},
             // Never the machine's own system bus.
             {"DBUS_SYSTEM_BUS_ADDRESS", address_},
             {"XDG_CONFIG_HOME", (base_ / "config-home").string()},
-            {"DISPLAY", ""},
             // GTK would otherwise look for an accessibility bus that is not there.
             {"NO_AT_BRIDGE", "1"}};
 }

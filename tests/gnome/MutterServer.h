@@ -22,7 +22,10 @@ namespace pelmora::testing {
 // input and the mock services can all reach it.
 class MutterServer {
 public:
-    MutterServer();
+    MutterServer() : MutterServer(std::string()) {}
+    // GNOME on X11: Mutter as the window manager of the X server at
+    // `x11Display`, with its session bus, and no screen casts.
+    explicit MutterServer(const std::string& x11Display);
     ~MutterServer();
     MutterServer(const MutterServer&) = delete;
     MutterServer& operator=(const MutterServer&) = delete;
@@ -30,7 +33,7 @@ public:
     // Empty when Mutter is up; else why it is not.
     const std::string& error() const { return error_; }
     // The variables a client of this Mutter needs, for HackProcess: Wayland
-    // only, and this session bus.
+    // only (or X11 only), and this session bus.
     std::map<std::string, std::string> clientEnvironment() const;
     GDBusConnection* bus() const { return bus_; }
 
@@ -63,6 +66,7 @@ private:
     std::optional<unsigned> castNode(const std::string& session, const std::string& connector) const;
 
     std::filesystem::path base_;
+    std::string x11Display_;
     std::string address_;
     std::unique_ptr<HackProcess> mutter_;
     std::vector<std::unique_ptr<HackProcess>> mocks_;
