@@ -96,7 +96,10 @@ MutterServer::MutterServer(const std::string& x11Display) : x11Display_(x11Displ
     const std::string script = "echo \"$DBUS_SESSION_BUS_ADDRESS\" > " + (base_ / "bus" / "address.new").string() +
                                " && echo $$ > " + (base_ / "bus" / "mutter.pid").string() + " && mv " +
                                (base_ / "bus" / "address.new").string() + " " + (base_ / "bus" / "address").string() +
-                               (x11Display_.empty() ? " && { pipewire & sleep 0.5; wireplumber & } && exec mutter "
+                               (x11Display_.empty() ? " && { pipewire & echo $! > " + (base_ / "bus" / "pipewire.pid").string() +
+                                                      "; sleep 0.5; wireplumber & echo $! > " +
+                                                      (base_ / "bus" / "wireplumber.pid").string() +
+                                                      "; } && exec mutter "
                                                       "--headless --wayland --no-x11 --virtual-monitor 1280x800 "
                                                       "--virtual-monitor 800x600"
                                                     : " && exec mutter --x11 --replace");
@@ -154,8 +157,8 @@ MutterServer::~MutterServer() {
         g_dbus_connection_close_sync(bus_, nullptr, nullptr);
         g_object_unref(bus_);
     }
-    // Mutter's end ends dbus-run-session and its bus (and PipeWire, which
-    // leaves with the bus); killing only the first would leave Mutter running.
+    // Mutter's end ends dbus-run-session and its bus; killing only the
+    // first would leave Mutter running.
     const std::string pid = base_.empty() ? std::string() : firstLine(base_ / "bus" / "mutter.pid");
     if (!pid.empty() && mutter_) {
         const pid_t mutter = static_cast<pid_t>(std::stol(pid));
@@ -165,6 +168,13 @@ MutterServer::~MutterServer() {
         }
     }
     mutter_.reset();
+    // PipeWire and its session manager outlive the bus: they go by name.
+    for (const char* helper : {"pipewire.pid", "wireplumber.pid"}) {
+        const std::string number = base_.empty() ? std::string() : firstLine(base_ / "bus" / helper);
+        if (!number.empty()) {
+            kill(static_cast<pid_t>(std::stol(number)), SIGTERM);
+        }
+    }
     if (!base_.empty()) {
         std::error_code ignored;
         fs::remove_all(base_, ignored);
