@@ -2,8 +2,7 @@
 # What `pelmora --idle` costs while the user works: CPU time and wake-ups of
 # all its threads over a stretch of waiting, on a private Xvfb where xdotool
 # moves the pointer every 10 s (a user at work, so the saver never starts),
-# read from /proc (schedstat's nanoseconds on the CPU, and the context
-# switches: a thread that blocks and wakes again switches once).
+# read from /proc (bench/thread_figures.sh).
 # Usage: bench/idle_cost.sh PELMORA [SECONDS] [IDLE_SECONDS]
 # e.g.   bench/idle_cost.sh build/src/app/pelmora 60
 set -eu
@@ -11,11 +10,7 @@ pelmora=$1
 seconds=${2:-60}
 delay=${3:-300}
 
-# Nanoseconds on the CPU and context switches, summed over the threads.
-cpu() { cat /proc/"$1"/task/*/schedstat | awk '{sum += $1} END {print sum}'; }
-switches() {
-  cat /proc/"$1"/task/*/status | awk '/^(non)?voluntary_ctxt_switches/ {sum += $2} END {print sum}'
-}
+. "$(dirname "$0")/thread_figures.sh"
 display=:$(( 50 + $$ % 400 ))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -26,13 +21,11 @@ DISPLAY=$display WAYLAND_DISPLAY= XDG_CONFIG_HOME=$config "$pelmora" --idle "$de
 saver=$!
 DISPLAY=$display xdotool mousemove 0 0
 sleep 5  # settle: the display, the settings and the first look at the idle time
-c0=$(cpu $saver); s0=$(switches $saver); threads=$(ls /proc/$saver/task | wc -l)
+thread_sample $saver > "$config/before"
 for step in $(seq 10 10 "$seconds"); do
   DISPLAY=$display xdotool mousemove $((step % 200)) 100
   sleep 10
 done
-c1=$(cpu $saver); s1=$(switches $saver)
+thread_sample $saver > "$config/after"
+thread_figures "pelmora --idle" "$seconds" "$config/before" "$config/after"
 rm -rf "$config"
-awk -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v t="$seconds" -v n="$threads" 'BEGIN {
-    printf "pelmora --idle waiting %d s: %.4f s CPU, %d wake-ups (%d threads)\n", t, c / 1e9, s, n
-}'

@@ -8,14 +8,14 @@ set -euo pipefail
 build_packages=(
   build-essential cmake pkg-config
   libcairo2-dev libpango1.0-dev libglib2.0-dev libgtk-3-dev libx11-dev
-  libgtk-layer-shell-dev libwayland-dev plasma-wayland-protocols
+  libgtk-layer-shell-dev libwayland-dev plasma-wayland-protocols wayland-protocols
   fonts-urw-base35 fontconfig
   libhwy-dev libxext-dev libxss-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth xdotool x11-apps x11-utils imagemagick ffmpeg dpkg-dev file xscreensaver xsecurelock
-  sway grim wtype foot weston
+  sway grim wtype foot weston mutter pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
   lintian desktop-file-utils appstream time
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-liberation nsis librsvg2-bin zip python3

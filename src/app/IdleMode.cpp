@@ -11,13 +11,16 @@
 #endif
 
 #include "BatteryWatch.h"
+#include "DesktopHoldOffs.h"
 #include "GtkDesktop.h"
 #include "GtkSaverViews.h"
+#include "HeldOffSource.h"
 #include "IdleWatcher.h"
 #include "InteractiveOptions.h"
 #include "LayerDesktop.h"
 #include "LayerSaverViews.h"
 #include "ModeLoop.h"
+#include "MutterIdleSource.h"
 #include "SettingsSetup.h"
 #include "WaylandIdleSource.h"
 #include "XIdleSource.h"
@@ -38,22 +41,29 @@ bool onX11Display() {
 #endif
 }
 
-// The first idle source the desktop offers, or nothing after a one-line
-// message; `status` is then the exit status. GNOME's idle monitor, where the
-// session bus has it, belongs first in this list.
-std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
-    status = kNoIdleSource;
-    if (!onX11Display()) {
-        if (auto source = WaylandIdleSource::open(delay)) {
-            return source;
-        }
-        std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads KDE's "
-                   "org_kde_kwin_idle, which KWin and sway offer); start pelmora --fullscreen by hand here instead\n",
-                   stderr);
-        return nullptr;
+std::unique_ptr<IdleSource> openWaylandSource(std::chrono::seconds delay) {
+    if (auto source = MutterIdleSource::open(delay)) {
+        return source;
     }
+    if (auto source = WaylandIdleSource::open(delay)) {
+        return source;
+    }
+    std::fputs("pelmora: --idle finds no idle timer on this Wayland compositor (it reads GNOME's idle monitor, "
+               "ext-idle-notify-v1 and KDE's org_kde_kwin_idle, which KWin and sway offer); start pelmora "
+               "--fullscreen by hand here instead\n",
+               stderr);
+    return nullptr;
+}
+
+std::unique_ptr<IdleSource> openXSource(std::chrono::seconds delay, int& status) {
     XIdleSource::Outcome outcome = XIdleSource::Outcome::Ready;
     auto source = XIdleSource::open(delay, outcome);
+    // A running saver daemon keeps the screen, on GNOME too.
+    if (outcome != XIdleSource::Outcome::DaemonRuns) {
+        if (auto gnome = MutterIdleSource::open(delay)) {
+            return gnome;
+        }
+    }
     switch (outcome) {
         case XIdleSource::Outcome::Ready:
             return source;
@@ -73,6 +83,15 @@ std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) 
     }
     std::fputs("pelmora: --idle cannot reach the X display\n", stderr);
     return nullptr;
+}
+
+// The first idle source the desktop offers, or nothing after a one-line
+// message; `status` is then the exit status. GNOME's idle monitor comes
+// first, under Wayland and X11 alike: GNOME's own idea of idleness is the
+// one its users set.
+std::unique_ptr<IdleSource> openSource(std::chrono::seconds delay, int& status) {
+    status = kNoIdleSource;
+    return onX11Display() ? openXSource(delay, status) : openWaylandSource(delay);
 }
 
 // Overlays where the compositor has layer shell, as --layer overlay makes
@@ -110,10 +129,11 @@ int IdleMode::run(const ProgramOptions& options) {
         return kNoIdleSource;
     }
     int refusal = 0;
-    auto source = openSource(std::chrono::seconds(options.idleSeconds), refusal);
-    if (!source) {
+    auto found = openSource(std::chrono::seconds(options.idleSeconds), refusal);
+    if (!found) {
         return refusal;
     }
+    HeldOffSource source(std::move(found), DesktopHoldOffs::open(), options.verbose);
     auto stores = makeSettingsStores(options);
     // Before the views, which it outlives.
     BatteryWatch battery(options.onBattery, options.verbose);
@@ -125,11 +145,11 @@ int IdleMode::run(const ProgramOptions& options) {
     const char* kind = "";
     auto views = makeViews(*stores, view, kind);
     if (options.verbose) {
-        std::fprintf(stderr, "pelmora: idle source: %s, after %d s; views: %s\n", source->name(), options.idleSeconds,
+        std::fprintf(stderr, "pelmora: idle source: %s, after %d s; views: %s\n", source.name(), options.idleSeconds,
                      kind);
     }
     seedFirstView(options);
-    IdleWatcher watcher(*source, *views);
+    IdleWatcher watcher(source, *views);
     watcher.start();
     const int status = loop.run();
     watcher.stop();

@@ -15,9 +15,12 @@ public:
     const char* name() const override { return "fake"; }
     void start(Listener& listener) override { listener_ = &listener; }
     void waitAgain() override { ++waits; }
+    bool stillIdle() override { return idleStill; }
 
     Listener& desktop() { return *listener_; }
     int waits = 0;
+    // What a source that does not report input would find on looking again.
+    bool idleStill = true;
 
 private:
     Listener* listener_ = nullptr;
@@ -99,6 +102,26 @@ TEST_F(IdleWatcherTest, AnInhibitorHoldsTheViewsOffAndTheyShowWhenItLetsGoWhileT
     source.desktop().userActive();
     source.desktop().inhibitedChanged(false);
     EXPECT_EQ(watcher.state(), State::Waiting);
+    EXPECT_EQ(views.shown, 1);
+}
+
+// A source that does not report input (the X server's idle time) is asked
+// when the hold lets go: a user who came back meanwhile (to unlock the
+// screen, say) is not shown the saver, and the wait starts again.
+TEST_F(IdleWatcherTest, WhenTheHoldLetsGoASourceThatFindsTheUserBackWaitsAgainInstead) {
+    source.desktop().inhibitedChanged(true);
+    source.desktop().idleFired();
+    source.idleStill = false;
+    source.desktop().inhibitedChanged(false);
+    EXPECT_EQ(views.shown, 0);
+    EXPECT_EQ(watcher.state(), State::Waiting);
+    EXPECT_EQ(source.waits, 1);
+    // Only a new idle period shows the saver now.
+    source.desktop().inhibitedChanged(true);
+    source.desktop().inhibitedChanged(false);
+    EXPECT_EQ(views.shown, 0);
+    EXPECT_EQ(source.waits, 1);
+    source.desktop().idleFired();
     EXPECT_EQ(views.shown, 1);
 }
 

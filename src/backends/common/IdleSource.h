@@ -37,6 +37,11 @@ public:
     // source whose desktop reports every idle period on its own has nothing
     // to do here.
     virtual void waitAgain() {}
+    // Asked when what held the saver off lets go after the source reported
+    // the user idle: whether the user is idle still. A source that reports
+    // input after idleness (userActive()) has told the watcher already; one
+    // that does not looks again here.
+    virtual bool stillIdle() { return true; }
 
 protected:
     IdleSource() = default;

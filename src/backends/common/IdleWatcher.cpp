@@ -40,9 +40,16 @@ void IdleWatcher::inhibitedChanged(bool inhibited) {
         state_ = State::Inhibited;
     } else if (state_ == State::Inhibited) {
         state_ = State::Waiting;
-        // The user went idle behind the inhibitor and is still away.
-        if (idle_) {
+        if (!idle_) {
+            return;
+        }
+        // The user went idle behind the inhibitor and may still be away; if
+        // not, the next idle period counts from their last input.
+        if (source_.stillIdle()) {
             show();
+        } else {
+            idle_ = false;
+            source_.waitAgain();
         }
     }
 }

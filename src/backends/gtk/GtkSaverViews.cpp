@@ -1,5 +1,7 @@
 #include "GtkSaverViews.h"
 
+#include <cstdio>
+
 #include "GtkDesktop.h"
 
 namespace pelmora {
@@ -16,6 +18,12 @@ void GtkSaverViews::makeViews(std::function<void()> requestEnd) {
     }
 }
 
-void GtkSaverViews::dropViews() { windows_.clear(); }
+void GtkSaverViews::dropViews() {
+    if (view_.verbose && !windows_.empty()) {
+        std::fprintf(stderr, "pelmora: the saver's %zu window%s closed\n", windows_.size(),
+                     windows_.size() == 1 ? "" : "s");
+    }
+    windows_.clear();
+}
 
 }  // namespace pelmora

@@ -63,6 +63,14 @@ void XIdleSource::start(Listener& listener) {
 
 void XIdleSource::waitAgain() { look(); }
 
+bool XIdleSource::stillIdle() {
+    // After reporting idleness the source stops looking, so input since
+    // (the user unlocking the screen, say) is only seen by asking.
+    XScreenSaverInfo info{};
+    return XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info) != 0 &&
+           std::chrono::milliseconds(info.idle) >= delay_;
+}
+
 bool XIdleSource::daemonRuns(Display* display) {
     // The daemon puts its version on a top-level window of its own, which
     // goes with its connection; an atom nobody ever made means no daemon

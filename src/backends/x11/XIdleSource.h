@@ -30,6 +30,7 @@ public:
     const char* name() const override;
     void start(Listener& listener) override;
     void waitAgain() override;
+    bool stillIdle() override;
 
 private:
     XIdleSource(Display* display, std::chrono::seconds delay);
