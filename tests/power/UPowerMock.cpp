@@ -1,5 +1,7 @@
 #include "UPowerMock.h"
 
+#include "SessionBus.h"
+
 #include <signal.h>
 
 #include <chrono>
@@ -37,19 +39,7 @@ UPowerMock::~UPowerMock() {
     }
 }
 
-bool UPowerMock::nameOwned() {
-    GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", kName),
-                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-                                                  nullptr);
-    if (reply == nullptr) {
-        return false;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned != FALSE;
-}
+bool UPowerMock::nameOwned() { return SessionBus::nameRuns(bus_, kName); }
 
 bool UPowerMock::start(bool onBattery) {
     if (bus_ == nullptr) {
