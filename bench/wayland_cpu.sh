@@ -6,13 +6,18 @@
 # the frame rates from pelmora's own --fps lines.
 # Usage: bench/wayland_cpu.sh PELMORA [SECONDS] [CASE...]
 # Cases: background overlay two scale2 tiled fullscreen crowded (all of them
-# when none is named). REFRESH=75 gives sway's outputs 75 Hz instead of 60.
+# when none is named). REFRESH=60 gives sway's outputs 60 Hz instead of 120:
+# a headless output re-arms its frame timer only after sway has drawn the
+# frame, so it refreshes once per period plus sway's drawing time (a "60 Hz"
+# one 50 to 55 times a second at 1080p, 35 to 40 at 4K). A monitor paced by
+# its own vertical blank does not slow down that way; 120 Hz lets sway keep
+# up with a view that draws at most 60 frames a second.
 # e.g.   bench/wayland_cpu.sh build/src/app/pelmora 15 background fullscreen
 set -eu
 pelmora=$(realpath "$1"); shift
 seconds=${1:-15}; [ $# -gt 0 ] && shift
 cases=${*:-background overlay two scale2 tiled fullscreen crowded}
-refresh=${REFRESH:-60}
+refresh=${REFRESH:-120}
 
 hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
