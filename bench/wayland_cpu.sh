@@ -5,8 +5,10 @@
 # all read from /proc over a stretch of seconds after a settling time, and
 # the frame rates from pelmora's own --fps lines.
 # Usage: bench/wayland_cpu.sh PELMORA [SECONDS] [CASE...]
-# Cases: background overlay two scale2 tiled fullscreen crowded (all of them
-# when none is named). REFRESH=60 gives sway's outputs 60 Hz instead of 120:
+# Cases: background overlay two scale2 tiled fullscreen crowded paused (all
+# of them when none is named; paused runs a UPower that says the machine is
+# on battery, python3-dbusmock's, on a private system bus, with
+# --on-battery pause). REFRESH=60 gives sway's outputs 60 Hz instead of 120:
 # a headless output re-arms its frame timer only after sway has drawn the
 # frame, so it refreshes once per period plus sway's drawing time (a "60 Hz"
 # one 50 to 55 times a second at 1080p, 35 to 40 at 4K). A monitor paced by
@@ -16,7 +18,7 @@
 set -eu
 pelmora=$(realpath "$1"); shift
 seconds=${1:-15}; [ $# -gt 0 ] && shift
-cases=${*:-background overlay two scale2 tiled fullscreen crowded}
+cases=${*:-background overlay two scale2 tiled fullscreen crowded paused}
 refresh=${REFRESH:-120}
 
 hz=$(getconf CLK_TCK)
@@ -27,7 +29,11 @@ switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ {s += $2} END {
 base=$(mktemp -d /tmp/pelmora-bench-XXXXXX)
 sway_pid=
 client=
+bus_pid=
+upower=
 cleanup() {
+    [ -n "$upower" ] && kill "$upower" 2>/dev/null || true
+    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
     [ -n "$client" ] && kill "$client" 2>/dev/null || true
     [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null || true
     rm -rf "$base"
@@ -84,6 +90,20 @@ measure() {
     }'
 }
 
+# A system bus of our own with a UPower on it that says "on battery".
+start_battery() {
+    cat >"$base/system.conf" <<EOF
+<busconfig><type>system</type><listen>unix:path=$base/system_bus</listen>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_type="*"/></policy>
+</busconfig>
+EOF
+    bus_pid=$(dbus-daemon --config-file="$base/system.conf" --fork --print-pid)
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$base/system_bus"
+    /usr/bin/python3 -m dbusmock --system --template upower -p '{"OnBattery": true}' >/dev/null 2>&1 &
+    upower=$!
+    sleep 2
+}
+
 mode="mode --custom 1920x1080@${refresh}Hz"
 for case in $cases; do
     case $case in
@@ -114,6 +134,11 @@ for case in $cases; do
     crowded)
         start_sway "output HEADLESS-1 $mode\n"
         measure crowded --layer overlay -numberOfThings 2000 -labelsEnabled YES
+        ;;
+    paused)
+        start_battery
+        start_sway "output HEADLESS-1 $mode\n"
+        measure paused --layer background --on-battery pause
         ;;
     *)
         echo "unknown case: $case" >&2
