@@ -104,10 +104,12 @@ TEST(BatteryGates, AViewMadeOnBatteryStartsSlowAndAGoneViewIsNoLongerTold) {
     }
     // The view that went is not written to: a sanitizer build would catch it.
     power.set(false);
-    TickedView late(gates.value(), BatteryPolicy::Pause);
-    EXPECT_TRUE(late.gate().open());
-    power.set(true);
-    EXPECT_FALSE(late.gate().open());
+    {
+        TickedView late(gates.value(), BatteryPolicy::Pause);
+        EXPECT_TRUE(late.gate().open());
+        power.set(true);
+        EXPECT_FALSE(late.gate().open());
+    }
     gates.reset();
     EXPECT_FALSE(power.hasHandler()) << "the source would call gates that are gone";
 }
