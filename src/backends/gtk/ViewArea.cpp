@@ -208,6 +208,7 @@ void ViewArea::makeView(int width, int height) {
         fps_.emplace();
         fps_->reportTo(stderr, source);
     }
+    sight_.reportTo(options_.verbose ? stderr : nullptr, source);
     if (viewCreated_) {
         viewCreated_(*view_);
     }
@@ -388,7 +389,11 @@ SubsurfaceFrames::Hooks ViewArea::ownFrameHooks() {
         }
     };
     hooks.draw = [this](cairo_t* cr, int width, int height) { drawOwnFrame(cr, width, height); };
-    hooks.seen = [this](bool seen, std::uint64_t frames) { sayFramesSeen(seen, frames); };
+    hooks.seen = [this](bool seen, std::uint64_t frames) {
+        // A compositor stops asking for a surface that is covered, on an
+        // output that is off, or on a workspace not shown.
+        sight_.set(Sight::Cause::Covered, !seen, frames);
+    };
     hooks.bufferMade = [this](long count, int width, int height) {
         if (options_.verbose) {
             std::fprintf(stderr, "pelmora: %sframe buffer %ld made, %dx%d pixels\n", sourcePrefix().c_str(), count,
@@ -427,19 +432,6 @@ void ViewArea::drawOwnFrame(cairo_t* cr, int width, int height) {
     ++framesDrawn_;
     if (fps_) {
         fps_->draw(cr, width, height);
-    }
-}
-
-void ViewArea::sayFramesSeen(bool seen, std::uint64_t frames) {
-    gate_.setSeen(seen);
-    if (!options_.verbose) {
-        return;
-    }
-    if (seen) {
-        std::fprintf(stderr, "pelmora: %sseen again, frames resume\n", sourcePrefix().c_str());
-    } else {
-        std::fprintf(stderr, "pelmora: %snot seen, frames stop after frame %llu\n", sourcePrefix().c_str(),
-                     static_cast<unsigned long long>(frames));
     }
 }
 

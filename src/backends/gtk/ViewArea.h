@@ -17,6 +17,7 @@
 #include "GtkSheetHost.h"
 #include "PelmoraView.h"
 #include "SettingsStore.h"
+#include "Sight.h"
 #include "SubsurfaceFrames.h"
 
 namespace pelmora {
@@ -115,7 +116,6 @@ private:
     SubsurfaceFrames::Hooks ownFrameHooks();
     std::optional<SubsurfaceFrames::Clock::duration> untilFrameDue();
     void drawOwnFrame(cairo_t* cr, int width, int height);
-    void sayFramesSeen(bool seen, std::uint64_t frames);
     // "HDMI-1 at 1920,0: " in front of a --verbose line, or nothing.
     std::string sourcePrefix() const;
 
@@ -127,6 +127,8 @@ private:
     std::unique_ptr<PelmoraView> view_;
     std::optional<FramePacer> pacer_;
     FrameGate gate_;
+    // Whether the compositor still asks for our own frames; says so when verbose.
+    Sight sight_{gate_};
     std::optional<FpsOverlay> fps_;
     std::function<void(PelmoraView&)> viewCreated_;
     FrameFaultHook faultHook_;
